@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Builds Talvek and runs every test. Extra arguments go to CMake's configure
+# step (for example -DTALVEK_SANITIZE=ON with TALVEK_BUILD_DIR=build-asan).
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+build=${TALVEK_BUILD_DIR:-$top/build}
+"$top/scripts/build.sh" "$@"
+cd "$build"
+QT_QPA_PLATFORM=offscreen ctest --output-on-failure --parallel "$(nproc)" --timeout 600

@@ -1,0 +1,17 @@
+// Classifies a path that is about to be written.
+#pragma once
+
+#include <string>
+
+namespace talvek {
+
+enum class DestinationState : int {
+  Exists = 0,        // an existing regular file
+  Creatable = 1,     // nothing there, and a file could be created there
+  NotCreatable = 2,  // missing directory, a directory or other non-regular file, no permission
+};
+
+// A path that does not exist is tested by creating and removing a file there.
+DestinationState probeDestination(const std::string& path);
+
+}  // namespace talvek

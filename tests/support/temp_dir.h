@@ -1,0 +1,32 @@
+// A private directory under the system temporary directory for one test,
+// removed with everything in it when the object goes away.
+#pragma once
+
+#include <string>
+
+namespace talvek::test {
+
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  // The directory, without a trailing '/'.
+  const std::string& path() const { return path_; }
+  // path() + "/" + name.
+  std::string file(const std::string& name) const;
+
+ private:
+  std::string path_;
+};
+
+// Writes bytes to a file, replacing it; fails the current test on error.
+void writeFile(const std::string& path, const std::string& bytes);
+// Reads a whole file; fails the current test and returns "" on error.
+std::string readFile(const std::string& path);
+// Whether the path exists in any form (dangling links included).
+bool pathExists(const std::string& path);
+
+}  // namespace talvek::test

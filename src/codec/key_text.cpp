@@ -12,7 +12,9 @@ namespace {
 
 constexpr char kPad = '@';
 
-int64_t asSigned(char c) { return static_cast<int8_t>(c); }
+int64_t asSigned(char c) {
+  return static_cast<int8_t>(c);
+}
 
 // The loop "while counter < bound(current value): rotate one bit, counter++"
 // stops at the first count j with j >= bound(value after j rotations). The
@@ -36,7 +38,9 @@ char rotateUntilBound(char start, int64_t offset, RotateOne rotateOne) {
 }
 
 // x / 10 truncated toward zero, as C++ division does.
-int64_t tenth(int64_t x) { return x / 10; }
+int64_t tenth(int64_t x) {
+  return x / 10;
+}
 
 }  // namespace
 
@@ -50,8 +54,8 @@ std::string prepareKeyText(std::string s) {
     s[i + 1] = rotateUntilBound(s[i + 1], i + n + 1, rotateRightOne);
     if (i == 0) continue;
 
-    const int64_t m = tenth(asSigned(s[i - 1])) + asSigned(s[n - 2]) +
-                      tenth(asSigned(s[i + 1])) - asSigned(s[0]) + i + asSigned(s[i]);
+    const int64_t m = tenth(asSigned(s[i - 1])) + asSigned(s[n - 2]) + tenth(asSigned(s[i + 1])) -
+                      asSigned(s[0]) + i + asSigned(s[i]);
     const int64_t v = tenth(asSigned(s[i - 1])) + asSigned(s[n - 1]) + tenth(asSigned(s[i])) -
                       asSigned(s[1]) + i + asSigned(s[i + 1]);
     if (m >= 1 && m <= 255) s[i] = static_cast<char>(m);

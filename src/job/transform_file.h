@@ -17,9 +17,9 @@ enum class JobFailure {
   DestinationInvalid,  // probeDestination said NotCreatable
   DestinationExists,   // exists and overwrite was false
   EmptyKey,
-  WorkingCopy,         // the source could not be copied to the temporary directory
-  ReadFailed,          // reading the working copy failed
-  WriteFailed,         // writing, syncing or replacing the destination failed
+  WorkingCopy,  // the source could not be copied to the temporary directory
+  ReadFailed,   // reading the working copy failed
+  WriteFailed,  // writing, syncing or replacing the destination failed
 };
 
 struct JobReport {

@@ -1,0 +1,26 @@
+// The loops behind BlockTransform::apply, one per code path. Internal to the
+// codec.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace talvek::kernels {
+
+// Every schedule holds kPad entries past its span that repeat its start, so
+// a vector load at any index below the span stays inside it.
+constexpr size_t kPad = 64;
+// The smallest span; at least the widest step, so one subtraction wraps.
+constexpr size_t kMinSpan = 4096;
+
+// Rotates data[i] left by schedule[(index + i) wrapped at span] >> 5 for
+// i in [0, size). index < span; schedule is laid out as described above.
+void rotatePortable(const uint8_t* schedule, size_t span, size_t index, uint8_t* data, size_t size);
+
+#if defined(__x86_64__)
+#define TALVEK_CODEC_X86 1
+void rotateSse2(const uint8_t* schedule, size_t span, size_t index, uint8_t* data, size_t size);
+void rotateAvx2(const uint8_t* schedule, size_t span, size_t index, uint8_t* data, size_t size);
+#endif
+
+}  // namespace talvek::kernels

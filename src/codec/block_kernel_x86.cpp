@@ -11,45 +11,25 @@ namespace talvek::kernels {
 namespace {
 
 // Each step rotates a vector of bytes by the amounts in a vector of schedule
-// bytes: bit 7 of a schedule byte asks for 4 places, bit 6 for 2, bit 5 for
-// 1. Every stage rotates all bytes and keeps the rotated ones whose bit is
-// set, so there are no branches on the data or the key.
+// bytes, each holding 1 << amount. A byte b repeated in both halves of a
+// 16-bit lane and multiplied by 1 << amount has b rotated left by amount in
+// its high half, so there are no branches on the data or the key.
 
 __m128i stepSse2(__m128i x, __m128i s) {
   const __m128i zero = _mm_setzero_si128();
-  __m128i mask = _mm_cmpgt_epi8(zero, s);  // bit 7 set: negative as signed
-  __m128i r = _mm_or_si128(_mm_and_si128(_mm_slli_epi16(x, 4), _mm_set1_epi8(char(0xF0))),
-                           _mm_and_si128(_mm_srli_epi16(x, 4), _mm_set1_epi8(0x0F)));
-  x = _mm_xor_si128(x, _mm_and_si128(_mm_xor_si128(x, r), mask));
-
-  s = _mm_add_epi8(s, s);
-  mask = _mm_cmpgt_epi8(zero, s);
-  r = _mm_or_si128(_mm_and_si128(_mm_slli_epi16(x, 2), _mm_set1_epi8(char(0xFC))),
-                   _mm_and_si128(_mm_srli_epi16(x, 6), _mm_set1_epi8(0x03)));
-  x = _mm_xor_si128(x, _mm_and_si128(_mm_xor_si128(x, r), mask));
-
-  s = _mm_add_epi8(s, s);
-  mask = _mm_cmpgt_epi8(zero, s);
-  // x + x shifts each byte left; subtracting -1 where the top bit was set
-  // brings that bit round to bit 0.
-  r = _mm_sub_epi8(_mm_add_epi8(x, x), _mm_cmpgt_epi8(zero, x));
-  return _mm_xor_si128(x, _mm_and_si128(_mm_xor_si128(x, r), mask));
+  const __m128i low = _mm_mullo_epi16(_mm_unpacklo_epi8(x, x), _mm_unpacklo_epi8(s, zero));
+  const __m128i high = _mm_mullo_epi16(_mm_unpackhi_epi8(x, x), _mm_unpackhi_epi8(s, zero));
+  return _mm_packus_epi16(_mm_srli_epi16(low, 8), _mm_srli_epi16(high, 8));
 }
 
+// The unpacks and the pack work within 128-bit halves alike, so bytes come
+// back in their places.
 __attribute__((target("avx2"))) __m256i stepAvx2(__m256i x, __m256i s) {
-  __m256i r =
-      _mm256_or_si256(_mm256_and_si256(_mm256_slli_epi16(x, 4), _mm256_set1_epi8(char(0xF0))),
-                      _mm256_and_si256(_mm256_srli_epi16(x, 4), _mm256_set1_epi8(0x0F)));
-  x = _mm256_blendv_epi8(x, r, s);  // blendv selects on bit 7
-
-  s = _mm256_add_epi8(s, s);
-  r = _mm256_or_si256(_mm256_and_si256(_mm256_slli_epi16(x, 2), _mm256_set1_epi8(char(0xFC))),
-                      _mm256_and_si256(_mm256_srli_epi16(x, 6), _mm256_set1_epi8(0x03)));
-  x = _mm256_blendv_epi8(x, r, s);
-
-  s = _mm256_add_epi8(s, s);
-  r = _mm256_sub_epi8(_mm256_add_epi8(x, x), _mm256_cmpgt_epi8(_mm256_setzero_si256(), x));
-  return _mm256_blendv_epi8(x, r, s);
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i low = _mm256_mullo_epi16(_mm256_unpacklo_epi8(x, x), _mm256_unpacklo_epi8(s, zero));
+  const __m256i high =
+      _mm256_mullo_epi16(_mm256_unpackhi_epi8(x, x), _mm256_unpackhi_epi8(s, zero));
+  return _mm256_packus_epi16(_mm256_srli_epi16(low, 8), _mm256_srli_epi16(high, 8));
 }
 
 }  // namespace

@@ -13,8 +13,19 @@ constexpr size_t kPad = 64;
 // The smallest span; at least the widest step, so one subtraction wraps.
 constexpr size_t kMinSpan = 4096;
 
-// Rotates data[i] left by schedule[(index + i) wrapped at span] >> 5 for
-// i in [0, size). index < span; schedule is laid out as described above.
+// Each loop rotates data[i] left by the amount in schedule[(index + i)
+// wrapped at span] for i in [0, size); index < span. The schedule byte of an
+// amount differs by loop: see portableScheduleByte and vectorScheduleByte.
+
+// The amount's bits from the top bit down, to be taken one at a time.
+constexpr uint8_t portableScheduleByte(unsigned amount) {
+  return static_cast<uint8_t>(amount << 5);
+}
+// The multiplier that rotates by the amount.
+constexpr uint8_t vectorScheduleByte(unsigned amount) {
+  return static_cast<uint8_t>(1u << amount);
+}
+
 void rotatePortable(const uint8_t* schedule, size_t span, size_t index, uint8_t* data, size_t size);
 
 #if defined(__x86_64__)

@@ -62,7 +62,8 @@ BlockTransform::BlockTransform(const std::string& preparedKey, bool encode, Code
     // Only the key position mod 8 matters, so k stands for position k.
     const unsigned left = (amounts[static_cast<uint8_t>(preparedKey[k])] + k) & 7u;
     const unsigned amount = encode ? left : (8u - left) & 7u;
-    schedule_[k] = static_cast<uint8_t>(amount << 5);
+    schedule_[k] = path_ == CodePath::Portable ? kernels::portableScheduleByte(amount)
+                                               : kernels::vectorScheduleByte(amount);
   }
   for (size_t x = n; x < schedule_.size(); ++x) schedule_[x] = schedule_[x - n];
 }

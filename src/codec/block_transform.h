@@ -46,9 +46,9 @@ class BlockTransform {
   // advances past more than one wrap of the schedule.
   size_t span_ = 0;
   CodePath path_ = CodePath::Portable;
-  // Rotation amount for key position x mod period_, for x in
-  // [0, span_ + kPad), stored as amount << 5 so that the amount's bits can
-  // be taken one at a time from the top bit of each byte.
+  // The rotation amount for key position x mod period_, for x in
+  // [0, span_ + kPad), so that loads at any index below span_ are contiguous.
+  // Each byte is in the form the chosen path's loop takes (block_kernels.h).
   std::vector<uint8_t> schedule_;
 };
 

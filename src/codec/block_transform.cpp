@@ -13,6 +13,7 @@ bool codePathSupported(CodePath path) {
     case CodePath::Sse2:
       return true;  // part of the x86-64 baseline
     case CodePath::Avx2:
+      __builtin_cpu_init();  // in case this runs before the runtime's own set-up
       return __builtin_cpu_supports("avx2");
 #else
     case CodePath::Sse2:

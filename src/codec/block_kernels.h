@@ -28,7 +28,9 @@ constexpr uint8_t vectorScheduleByte(unsigned amount) {
 
 void rotatePortable(const uint8_t* schedule, size_t span, size_t index, uint8_t* data, size_t size);
 
-#if defined(__x86_64__)
+// TALVEK_CODEC_PORTABLE_ONLY builds the portable loop alone, as on other
+// processors.
+#if defined(__x86_64__) && !defined(TALVEK_CODEC_PORTABLE_ONLY)
 #define TALVEK_CODEC_X86 1
 void rotateSse2(const uint8_t* schedule, size_t span, size_t index, uint8_t* data, size_t size);
 void rotateAvx2(const uint8_t* schedule, size_t span, size_t index, uint8_t* data, size_t size);

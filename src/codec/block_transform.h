@@ -10,20 +10,45 @@
 
 namespace talvek {
 
+// The instruction sets a BlockTransform can run on. Portable works
+// everywhere; Sse2 and Avx2 exist on x86-64 builds only.
+enum class CodePath { Portable, Sse2, Avx2 };
+
+// Whether this build and this processor can run `path`.
+bool codePathSupported(CodePath path);
+// The fastest supported path.
+CodePath bestCodePath();
+// "portable", "sse2" or "avx2".
+const char* codePathName(CodePath path);
+
 class BlockTransform {
  public:
   // preparedKey is the result of prepareKeyText: even length, at least 2.
+  // Runs on bestCodePath().
   BlockTransform(const std::string& preparedKey, bool encode);
+  // Runs on `path` when supported, otherwise on CodePath::Portable.
+  BlockTransform(const std::string& preparedKey, bool encode, CodePath path);
 
-  // The prepared length n: key positions run from 0 to n - 1.
-  uint32_t period() const { return static_cast<uint32_t>(schedule_.size()); }
+  // The prepared length n: key positions run from 0 to n - 1. An empty key
+  // gives 0, and apply() then leaves data unchanged.
+  uint32_t period() const { return period_; }
+
+  // The path apply() runs on.
+  CodePath codePath() const { return path_; }
 
   // Transforms data[0, size) in place; data[0] has key position `position`
   // (taken mod n). Returns the key position of the byte after the last.
   uint32_t apply(uint8_t* data, size_t size, uint32_t position) const;
 
  private:
-  // Left-rotation amount 0..7 for each key position.
+  uint32_t period_ = 0;
+  // A multiple of period_, at least kMinSpan, so that a vector step never
+  // advances past more than one wrap of the schedule.
+  size_t span_ = 0;
+  CodePath path_ = CodePath::Portable;
+  // The rotation amount for key position x mod period_, for x in
+  // [0, span_ + kPad), so that loads at any index below span_ are contiguous.
+  // Each byte is in the form the chosen path's loop takes (block_kernels.h).
   std::vector<uint8_t> schedule_;
 };
 

@@ -2,14 +2,6 @@
 
 namespace talvek {
 
-uint8_t rotateLeftOne(uint8_t value) {
-  return static_cast<uint8_t>((value << 1) | (value >> 7));
-}
-
-uint8_t rotateRightOne(uint8_t value) {
-  return static_cast<uint8_t>((value >> 1) | (value << 7));
-}
-
 DigitCounts keyDigitCounts(int8_t keyChar) {
   DigitCounts result;
   int value = keyChar;

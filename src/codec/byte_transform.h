@@ -8,8 +8,14 @@
 
 namespace talvek {
 
-uint8_t rotateLeftOne(uint8_t value);
-uint8_t rotateRightOne(uint8_t value);
+// Defined here so that tables of rotated characters can be built at compile
+// time.
+constexpr uint8_t rotateLeftOne(uint8_t value) {
+  return static_cast<uint8_t>((value << 1) | (value >> 7));
+}
+constexpr uint8_t rotateRightOne(uint8_t value) {
+  return static_cast<uint8_t>((value >> 1) | (value << 7));
+}
 
 // The rotation counts of one key character: one per character of its signed
 // decimal text, in text order; a minus sign counts 0 ("-23" gives 0, 2, 3).

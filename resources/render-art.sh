@@ -21,4 +21,9 @@ if [ -f about.svg ]; then
     # The About picture is opaque; the background keeps it free of an alpha channel's effects.
     rsvg-convert --width 300 --height 250 --background-color '#ffffff' --output about.png about.svg
 fi
+# The manual is one self-contained file, so it carries the program icon inline.
+if [ -f Manual.html ]; then
+    logo=$(base64 -w0 icons/talvek-48.png)
+    sed -i "s|\(<img id=\"logo\" alt=\"\" src=\"data:image/png;base64,\)[^\"]*|\1$logo|" Manual.html
+fi
 echo "render-art.sh: done"

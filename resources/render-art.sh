@@ -1,0 +1,31 @@
+#!/bin/sh
+# Regenerates every PNG under resources/ from its SVG source. A size with its own drawing
+# (icons/NAME-SIZE.svg, made on that pixel grid) uses it, since scaling the full drawing down
+# that far blurs its edges; the other sizes are rendered from icons/NAME.svg.
+set -eu
+cd "$(dirname "$0")"
+command -v rsvg-convert >/dev/null || { echo "render-art.sh: rsvg-convert is missing (apt-get install librsvg2-bin)" >&2; exit 1; }
+
+render() { # source size output
+    rsvg-convert --width "$2" --height "$2" --output "$3" "$1"
+}
+
+for name in talvek talvek-encoded morva-key; do
+    for size in 16 32 48; do
+        source="icons/$name-$size.svg"
+        [ -f "$source" ] || source="icons/$name.svg"
+        render "$source" "$size" "icons/$name-$size.png"
+    done
+done
+render icons/talvek.svg 256 icons/talvek-256.png
+
+if [ -f about.svg ]; then
+    # The About picture is opaque; the background keeps it free of an alpha channel's effects.
+    rsvg-convert --width 300 --height 250 --background-color '#ffffff' --output about.png about.svg
+fi
+# The manual is one self-contained file, so it carries the program icon inline.
+if [ -f Manual.html ]; then
+    logo=$(base64 -w0 icons/talvek-48.png)
+    sed -i "s|\(<img id=\"logo\" alt=\"\" src=\"data:image/png;base64,\)[^\"]*|\1$logo|" Manual.html
+fi
+echo "render-art.sh: done"

@@ -141,8 +141,14 @@ TEST_F(OptionsStoreTest, TwoInstancesSavingAtOnce) {
       RegistryAccess registry(storePath());
       OptionsStore options(registry, kProgram);
       int failures = 0;
+      const std::uint32_t mine = child == 0 ? 1009 : 1010;
       for (int i = 0; i < kSaves; ++i) {
         options.saveOptType(child == 0);
+        // The same write once more, to see its result under contention.
+        if (registry.writeDword(HKEY_CURRENT_USER, ProductKeyPath, "optType", mine) !=
+            kErrorSuccess) {
+          ++failures;
+        }
         std::uint32_t value = 0;
         if (registry.readDword(HKEY_CURRENT_USER, ProductKeyPath, "optType", value) !=
                 kErrorSuccess ||
@@ -163,6 +169,10 @@ TEST_F(OptionsStoreTest, TwoInstancesSavingAtOnce) {
   std::uint32_t value = 0;
   ASSERT_EQ(storedOptType(value), kErrorSuccess);
   EXPECT_TRUE(value == 1009 || value == 1010) << value;
+  RegistryType type = REG_NONE;
+  std::string text;
+  ASSERT_EQ(registry_.queryValue(HKEY_CLASSES_ROOT, ".tc", "", type, text), kErrorSuccess);
+  EXPECT_EQ(text, std::string("Talvek", 7));
   EXPECT_TRUE(
       namesStartingWith(temp_.path() + "/config/Brellam/Talvek", "registry.db.corrupt-").empty());
   EXPECT_FALSE(pathExists(storePath() + "-journal"));

@@ -6,7 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "codec/byte_transform.h"
+#include "codec/block_transform.h"
 #include "codec/key_text.h"
 
 namespace talvek::test {
@@ -32,15 +32,9 @@ bool isWorkingFileName(const std::string& name) {
 }
 
 std::string expectedTransform(const std::string& data, const std::string& keyText, bool encode) {
-  const std::string prepared = prepareKeyText(keyText);
-  std::string out(data.size(), '\0');
-  for (size_t k = 0; k < data.size(); ++k) {
-    const uint32_t position = static_cast<uint32_t>(k % prepared.size());
-    const auto byte = static_cast<uint8_t>(data[k]);
-    const auto keyChar = static_cast<int8_t>(prepared[position]);
-    out[k] = static_cast<char>(encode ? encodeByte(byte, keyChar, position)
-                                      : decodeByte(byte, keyChar, position));
-  }
+  std::string out = data;
+  BlockTransform(prepareKeyText(keyText), encode)
+      .apply(reinterpret_cast<uint8_t*>(out.data()), out.size(), 0);
   return out;
 }
 

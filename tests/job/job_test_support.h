@@ -20,7 +20,8 @@ std::set<std::string> entries(const std::string& directory);
 // Whether name has the working-file form: 8 letters a-z, '.', 3 letters a-z.
 bool isWorkingFileName(const std::string& name);
 
-// The transform the job must produce, computed one byte at a time.
+// The transform the job must produce, computed in memory. (The encoded
+// layout itself is checked byte by byte against encodeByte.)
 std::string expectedTransform(const std::string& data, const std::string& keyText, bool encode);
 
 // Bytes of a deterministic pseudo-random pattern.

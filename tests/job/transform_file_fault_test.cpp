@@ -67,6 +67,21 @@ TEST_F(JobTest, AWriteFailingPartWayKeepsEveryOldByte) {
   expectNoStrayFiles({"src", "dst", "dst2"});
 }
 
+TEST_F(JobTest, KeepsTheWorkingCopyWhenTheSourceCannotBePutBack) {
+  // The limit stops writes at any offset past it, so putting the source's
+  // bytes back in place fails just as the transform did.
+  const std::string data = test::patternBytes(3 * kLimit);
+  test::writeFile(file("src"), data);
+  ASSERT_EQ(::link(file("src").c_str(), file("src2").c_str()), 0);
+  EXPECT_EQ(jobWithWritesFailingPartWay(file("src"), file("src")),
+            static_cast<int>(JobFailure::WriteFailed) + 100);
+  const std::set<std::string> kept = test::entries(tmp());
+  ASSERT_EQ(kept.size(), 1u);
+  EXPECT_TRUE(test::isWorkingFileName(*kept.begin()));
+  EXPECT_TRUE(test::readFile(tmp() + "/" + *kept.begin()) == data);
+  EXPECT_EQ(test::entries(files()), (std::set<std::string>{"src", "src2"}));
+}
+
 TEST_F(JobTest, AFailedWorkingCopyLeavesNothing) {
   test::writeFile(file("src"), test::patternBytes(4 * kLimit));
   test::writeFile(file("dst"), "old");
@@ -137,7 +152,8 @@ TEST_F(UnwritableDirectoryTest, WritesInPlaceWhereItCannotRename) {
 // the complete result; at most one working file and one unfinished
 // destination are left, as a killed process cannot clean up.
 void killMidJob(const std::string& dir, const std::string& source, const std::string& destination,
-                uint64_t at, const std::string& oldSource, const std::string& oldDestination) {
+                uint64_t at, const std::string& oldSource, const std::string& encoded,
+                const std::string& oldDestination) {
   SCOPED_TRACE(at);
   const int status = test::runInChild([&] {
     transformFile(source, destination, kKey, true, true, nullptr, [at](uint64_t done, uint64_t) {
@@ -147,7 +163,6 @@ void killMidJob(const std::string& dir, const std::string& source, const std::st
   });
   ASSERT_TRUE(WIFSIGNALED(status));
   EXPECT_EQ(WTERMSIG(status), SIGKILL);
-  const std::string encoded = test::expectedTransform(oldSource, kKey, true);
   const std::string nowSource = test::readFile(source);
   const std::string nowDestination = test::readFile(destination);
   EXPECT_TRUE(nowSource == oldSource || (source == destination && nowSource == encoded));
@@ -169,13 +184,14 @@ void killMidJob(const std::string& dir, const std::string& source, const std::st
 }
 
 TEST_F(JobTest, AKilledJobLeavesOldBytesOrTheWholeResult) {
-  const std::string data = test::patternBytes(24u << 20);
+  const std::string data = test::patternBytes(17u << 20);
+  const std::string encoded = test::expectedTransform(data, kKey, true);
   const std::string old = test::patternBytes(1000, 3);
   test::writeFile(file("src"), data);
-  for (uint64_t at : {uint64_t{0}, uint64_t{8} << 20, uint64_t{24} << 20}) {
+  for (uint64_t at : {uint64_t{0}, uint64_t{8} << 20, uint64_t{17} << 20}) {
     test::writeFile(file("dst"), old);
-    killMidJob(files(), file("src"), file("dst"), at, data, old);
-    killMidJob(files(), file("src"), file("src"), at, data, data);
+    killMidJob(files(), file("src"), file("dst"), at, data, encoded, old);
+    killMidJob(files(), file("src"), file("src"), at, data, encoded, data);
     test::writeFile(file("src"), data);
   }
   expectNoStrayFiles({"src", "dst"});

@@ -136,6 +136,13 @@ TEST_F(JobTest, ALinkedDestinationHasItsTargetReplaced) {
   EXPECT_EQ(test::readFile(file("real/target")),
             test::expectedTransform("source bytes", kKey, true));
   EXPECT_EQ(test::entries(file("real")), std::set<std::string>{"target"});
+
+  // A dangling link: its target is created, as writing through it would.
+  ASSERT_EQ(::symlink("real/fresh", file("dangling").c_str()), 0);
+  ASSERT_TRUE(transformFile(file("src"), file("dangling"), kKey, true, true));
+  EXPECT_EQ(test::readFile(file("real/fresh")),
+            test::expectedTransform("source bytes", kKey, true));
+  EXPECT_EQ(test::entries(file("real")), (std::set<std::string>{"fresh", "target"}));
 }
 
 TEST_F(JobTest, AHardLinkedDestinationIsWrittenInPlaceForEveryName) {
@@ -156,7 +163,7 @@ TEST_F(JobTest, AHardLinkedDestinationIsWrittenInPlaceForEveryName) {
 }
 
 TEST_F(JobTest, ReportsProgressUpToTheTotal) {
-  const std::string data = test::patternBytes((20u << 20) + 1);
+  const std::string data = test::patternBytes((17u << 20) + 1);
   test::writeFile(file("src"), data);
   std::vector<std::pair<uint64_t, uint64_t>> calls;
   ASSERT_TRUE(
@@ -174,7 +181,7 @@ TEST_F(JobTest, ReportsProgressUpToTheTotal) {
 }
 
 TEST_F(JobTest, WorksFromItsCopyWhenTheSourceVanishes) {
-  const std::string data = test::patternBytes(30u << 20);
+  const std::string data = test::patternBytes(9u << 20);
   test::writeFile(file("src"), data);
   bool removed = false;
   ASSERT_TRUE(

@@ -184,11 +184,11 @@ void killMidJob(const std::string& dir, const std::string& source, const std::st
 }
 
 TEST_F(JobTest, AKilledJobLeavesOldBytesOrTheWholeResult) {
-  const std::string data = test::patternBytes(17u << 20);
+  const std::string data = test::patternBytes(9u << 20);
   const std::string encoded = test::expectedTransform(data, kKey, true);
   const std::string old = test::patternBytes(1000, 3);
   test::writeFile(file("src"), data);
-  for (uint64_t at : {uint64_t{0}, uint64_t{8} << 20, uint64_t{17} << 20}) {
+  for (uint64_t at : {uint64_t{0}, uint64_t{8} << 20, uint64_t{9} << 20}) {
     test::writeFile(file("dst"), old);
     killMidJob(files(), file("src"), file("dst"), at, data, encoded, old);
     killMidJob(files(), file("src"), file("src"), at, data, encoded, data);

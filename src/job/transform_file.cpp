@@ -211,8 +211,10 @@ bool transformFile(std::string source, std::string destination, std::string keyT
     return fail(JobFailure::WriteFailed);
   }
 
-  // A rename would split a file with several names, so those are written in place.
-  bool inPlace = exists && existing.st_nlink > 1;
+  // A rename would split a file with several names, and would hand someone
+  // else's file over to this process's user: those are written in place.
+  const uid_t user = ::geteuid();
+  bool inPlace = exists && (existing.st_nlink > 1 || (user != 0 && existing.st_uid != user));
   AtomicFile out;
   if (!inPlace && !out.open(target)) {
     if (out.error() != EACCES && out.error() != EPERM) return fail(JobFailure::WriteFailed);

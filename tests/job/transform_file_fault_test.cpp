@@ -147,6 +147,23 @@ TEST_F(UnwritableDirectoryTest, WritesInPlaceWhereItCannotRename) {
   expectNoStrayFiles({"src", "dst"});
 }
 
+TEST_F(UnwritableDirectoryTest, KeepsTheOwnerOfSomeoneElsesFile) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to switch users";
+  const std::string data = test::patternBytes(200000);
+  test::writeFile(file("src"), data);
+  ASSERT_EQ(::mkdir(file("shared").c_str(), 0777), 0);
+  ASSERT_EQ(::chmod(file("shared").c_str(), 0777), 0);
+  test::writeFile(file("shared/dst"), "root's old bytes");
+  ASSERT_EQ(::chmod(file("shared/dst").c_str(), 0666), 0);
+  ASSERT_EQ(runAsNobody(file("src"), file("shared/dst"), true), 0);
+  EXPECT_TRUE(test::readFile(file("shared/dst")) == test::expectedTransform(data, kKey, true));
+  struct stat st;
+  ASSERT_EQ(::stat(file("shared/dst").c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, 0u);
+  EXPECT_EQ(test::entries(file("shared")), std::set<std::string>{"dst"});
+  EXPECT_EQ(test::entries(tmp()), std::set<std::string>{});
+}
+
 // Kills the job at its first progress report at or after `at` bytes and
 // checks that the source and the destination hold either their old bytes or
 // the complete result; at most one working file and one unfinished

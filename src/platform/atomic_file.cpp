@@ -66,6 +66,8 @@ bool AtomicFile::open(const std::string& targetPath, mode_t newFileMode, bool ke
   struct stat st;
   if (::stat(target_.c_str(), &st) == 0) {
     if (!S_ISREG(st.st_mode)) return fail(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+    // A rename would get past a file this process may not write.
+    if (::faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) != 0) return fail(errno);
     if (keepTargetMode) {
       mode_ = st.st_mode & 07777;
       owner_ = st.st_uid;

@@ -27,7 +27,11 @@ class AtomicFile {
   // file gets the mode of the target it replaces when keepTargetMode is true
   // and the target exists (and, where permitted, its owner); otherwise
   // newFileMode less the umask. False, with error() set, when the target is
-  // not a regular file or the directory does not take a new file.
+  // not a regular file, exists but may not be written by this process (as
+  // opening it for writing would fail), or the directory does not take a new
+  // file. The owner and mode are kept, but not ACLs or extended attributes,
+  // and a file with several hard links loses the link to its other names:
+  // callers that care write such files in place.
   bool open(const std::string& targetPath, mode_t newFileMode = 0666, bool keepTargetMode = true);
 
   // Appends bytes; false on any failure (the file is then only fit to abandon).

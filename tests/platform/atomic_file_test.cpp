@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <set>
@@ -113,6 +114,27 @@ TEST(AtomicFile, RefusesWhatCannotBeReplaced) {
   EXPECT_FALSE(file.open(dir.file("missing/file")));
   EXPECT_EQ(file.error(), ENOENT);
   EXPECT_EQ(entries(dir.path()), std::set<std::string>{"sub"});
+}
+
+TEST(AtomicFile, RefusesATargetThisProcessMayNotWrite) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to switch users";
+  test::TempDir dir;
+  ASSERT_EQ(::chmod(dir.path().c_str(), 0777), 0);
+  test::writeFile(dir.file("target"), "read only");
+  ASSERT_EQ(::chmod(dir.file("target").c_str(), 0444), 0);
+  ASSERT_EQ(::chown(dir.file("target").c_str(), 65534, 65534), 0);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::setgid(65534) != 0 || ::setuid(65534) != 0) _exit(90);
+    AtomicFile file;
+    _exit(file.open(dir.file("target")) ? 1 : (file.error() == EACCES ? 0 : 2));
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(test::readFile(dir.file("target")), "read only");
+  EXPECT_EQ(entries(dir.path()), std::set<std::string>{"target"});
 }
 
 }  // namespace

@@ -95,7 +95,7 @@ TEST_F(JobTest, WorkingFileIsCreatedExclusivelyPrivateAndNeverThroughALink) {
   EXPECT_TRUE(S_ISREG(st.st_mode));
 }
 
-TEST_F(JobTest, WorkingFileFailsCleanlyWithoutATemporaryDirectory) {
+TEST_F(JobTest, WorkingFileFallsBackToTmpWhenTmpdirIsMissing) {
   ::setenv("TMPDIR", file("missing").c_str(), 1);  // falls back to /tmp: still works
   std::string path;
   UniqueFd fd = createWorkingFile(8, 3, &path);

@@ -11,7 +11,9 @@ enum class DestinationState : int {
   NotCreatable = 2,  // missing directory, a directory or other non-regular file, no permission
 };
 
-// A path that does not exist is tested by creating and removing a file there.
+// A path that does not exist is tested by creating and removing a file there
+// (through a dangling link, at the link's target). An existing path that is
+// not a regular file (a directory, a FIFO, a device) is never opened.
 DestinationState probeDestination(const std::string& path);
 
 }  // namespace talvek

@@ -24,8 +24,9 @@ enum class JobFailure {
 
 struct JobReport {
   JobFailure failure = JobFailure::None;
-  // Set when the job failed while replacing the source in place and could not
-  // put the source's bytes back: the working copy is kept here, unwiped.
+  // Set when the job failed while writing the destination in place and could
+  // not put its old bytes back: the private copy of those bytes (the working
+  // copy, when the destination is the source) is kept here, unwiped.
   std::string keptWorkingCopy;
 };
 

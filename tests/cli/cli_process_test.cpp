@@ -76,7 +76,8 @@ class CliProcessTest : public ::testing::Test {
   TempDir dir_;
 };
 
-const std::string kPlain = std::string("Talvek\r\n\0\x1A\xFE data", 18);
+constexpr char kPlainBytes[] = "Talvek\r\n\0\x1A\xFE data";
+const std::string kPlain(kPlainBytes, sizeof(kPlainBytes) - 1);
 
 TEST_F(CliProcessTest, PasswordRoundTripThroughAFileAndStandardInput) {
   writeFile(file("doc.txt"), kPlain);

@@ -6,10 +6,26 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 
 namespace talvek {
+
+namespace {
+
+// The terminal settings to put back if the user interrupts a hidden read;
+// without this the shell would be left without echo.
+termios savedTerminal;
+volatile sig_atomic_t terminalHidden = 0;
+
+void restoreTerminalAndDie(int signal) {
+  if (terminalHidden) ::tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
+  ::signal(signal, SIG_DFL);
+  ::raise(signal);
+}
+
+}  // namespace
 
 bool isTerminal(int fd) {
   return ::isatty(fd) == 1;
@@ -21,12 +37,20 @@ void stripLineEnd(std::string& line) {
 }
 
 std::optional<std::string> readInputLine(bool hideInput, const char* prompt) {
-  termios saved;
-  const bool hide = hideInput && isTerminal(STDIN_FILENO) && ::tcgetattr(STDIN_FILENO, &saved) == 0;
+  const bool hide =
+      hideInput && isTerminal(STDIN_FILENO) && ::tcgetattr(STDIN_FILENO, &savedTerminal) == 0;
+  using Handler = void (*)(int);
+  Handler oldInt = SIG_DFL;
+  Handler oldTerm = SIG_DFL;
+  Handler oldHup = SIG_DFL;
   if (hide) {
-    termios quiet = saved;
+    termios quiet = savedTerminal;
     quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
     quiet.c_lflag |= ECHONL;  // the user still sees the line end
+    oldInt = ::signal(SIGINT, restoreTerminalAndDie);
+    oldTerm = ::signal(SIGTERM, restoreTerminalAndDie);
+    oldHup = ::signal(SIGHUP, restoreTerminalAndDie);
+    terminalHidden = 1;
     ::tcsetattr(STDIN_FILENO, TCSANOW, &quiet);
   }
   // Prompt only once echo is off, so nothing typed in answer is shown.
@@ -46,7 +70,13 @@ std::optional<std::string> readInputLine(bool hideInput, const char* prompt) {
     line.push_back(c);
     if (c == '\n') break;
   }
-  if (hide) ::tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+  if (hide) {
+    ::tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
+    terminalHidden = 0;
+    ::signal(SIGINT, oldInt);
+    ::signal(SIGTERM, oldTerm);
+    ::signal(SIGHUP, oldHup);
+  }
   if (!any) return std::nullopt;
   stripLineEnd(line);
   return line;

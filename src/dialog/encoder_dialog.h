@@ -32,7 +32,8 @@ struct DialogEnvironment {
   // May be null: the dialog then starts with the password option and stores
   // nothing when it closes.
   OptionStorage* options = nullptr;
-  // Where Manual.html is looked for: the running program's directory.
+  // Where Manual.html is looked for: the running program's directory (with
+  // or without a trailing '/').
   std::string programDirectory;
   // The file named on the command line, or "" (see commandLineFileFromArguments).
   std::string commandLineFile;

@@ -76,8 +76,9 @@ class EncoderDialog {
   void onManual();
   void onAbout();
 
-  // Called now and then while a job runs; the window passes none.
+  // Handed to every job, which calls it now and then; the window sets none.
   void setJobProgress(JobProgress progress) { progress_ = std::move(progress); }
+  // Replaces transformFile, so tests can make a job fail in each way.
   void setTransformJob(TransformJob job) { job_ = std::move(job); }
 
  private:

@@ -1,6 +1,11 @@
 #include "platform/file_status.h"
 
+#include <errno.h>
+#include <limits.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <vector>
 
 namespace talvek {
 
@@ -13,6 +18,53 @@ bool makeWritable(const std::string& path) {
   struct stat st;
   if (::stat(path.c_str(), &st) != 0) return false;
   return ::chmod(path.c_str(), st.st_mode | S_IWUSR) == 0;
+}
+
+bool sameFile(const std::string& a, const std::string& b) {
+  struct stat sa;
+  struct stat sb;
+  if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
+  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+bool removeFile(const std::string& path) {
+  return ::unlink(path.c_str()) == 0;
+}
+
+std::string parentDirectory(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+bool resolveFinalLink(const std::string& path, std::string* target) {
+  // The kernel gives up after 40 links; so do we.
+  constexpr int kMaxLinks = 40;
+  std::string current = path;
+  std::vector<char> buffer(PATH_MAX);
+  for (int i = 0; i <= kMaxLinks; ++i) {
+    struct stat st;
+    if (::lstat(current.c_str(), &st) != 0) {
+      if (errno != ENOENT) return false;
+      *target = current;
+      return true;
+    }
+    if (!S_ISLNK(st.st_mode)) {
+      *target = current;
+      return true;
+    }
+    const ssize_t n = ::readlink(current.c_str(), buffer.data(), buffer.size());
+    if (n < 0 || static_cast<size_t>(n) >= buffer.size()) return false;
+    const std::string link(buffer.data(), static_cast<size_t>(n));
+    if (link.empty()) return false;
+    if (link.front() == '/' || current.find('/') == std::string::npos) {
+      current = link;
+    } else {
+      current = parentDirectory(current) + "/" + link;
+    }
+  }
+  return false;
 }
 
 }  // namespace talvek

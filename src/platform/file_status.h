@@ -12,4 +12,19 @@ bool isRegularFile(const std::string& path);
 // False when the path does not exist or cannot be changed.
 bool makeWritable(const std::string& path);
 
+// Both paths exist (following links) and name the same file: same device
+// and inode, however the paths are spelled.
+bool sameFile(const std::string& a, const std::string& b);
+
+// Removes a file (not a directory); false when that fails.
+bool removeFile(const std::string& path);
+
+// The directory part of a path: "." for a bare name, "/" for "/name".
+std::string parentDirectory(const std::string& path);
+
+// Follows a symbolic link at the end of path, link after link, to the path
+// that writing through it would create or replace; a path that is not a link
+// (or does not exist) is its own target. False on a loop or a read error.
+bool resolveFinalLink(const std::string& path, std::string* target);
+
 }  // namespace talvek

@@ -1,0 +1,93 @@
+// The main dialog's logic: the command table and every command handler. It
+// keeps no input of its own: every handler reads the controls afresh through
+// the WindowSystem and shows each refusal as one message box.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "dialog/option_storage.h"
+#include "dialog/window_system.h"
+#include "job/transform_file.h"
+
+namespace talvek {
+
+// How a command that can be refused ended, for callers that report it
+// (talvek-cli's exit status). The window ignores it.
+enum class CommandResult {
+  Done,       // the job or the key file was written
+  Cancelled,  // a file dialog was cancelled; nothing was shown
+  Refused,    // a warning was shown or the user answered No; nothing was written
+  Failed,     // the job ran and failed; a warning said why
+};
+
+// The job a transform command runs; transformFile unless a test replaces it.
+using TransformJob = std::function<bool(std::string source, std::string destination,
+                                        std::string keyText, bool encode, bool overwrite,
+                                        JobReport* report, const JobProgress& progress)>;
+
+struct DialogEnvironment {
+  // May be null: the dialog then starts with the password option and stores
+  // nothing when it closes.
+  OptionStorage* options = nullptr;
+  // Where Manual.html is looked for: the running program's directory.
+  std::string programDirectory;
+  // The file named on the command line, or "" (see commandLineFileFromArguments).
+  std::string commandLineFile;
+};
+
+class EncoderDialog {
+ public:
+  EncoderDialog(WindowSystem& window, DialogEnvironment environment);
+  virtual ~EncoderDialog() = default;
+  EncoderDialog(const EncoderDialog&) = delete;
+  EncoderDialog& operator=(const EncoderDialog&) = delete;
+
+  // Runs the handler of a control, menu or accelerator command, or of IDOK
+  // and IDCANCEL. False when the identifier has no handler.
+  bool onCommand(int id);
+
+  // Start and close.
+  bool OnInitDialog();
+  void OnOK();
+  void OnCancel();
+
+  // Key commands.
+  bool acquireKeyText(std::string& keyText);
+  CommandResult onGenerateKey();
+
+  // Encode and Decode.
+  CommandResult onEncode();
+  CommandResult onDecode();
+  CommandResult runTransformCommand(bool encode);
+  bool checkSourceAndDestination(std::string& source, std::string& destination);
+
+  // File selection.
+  void onOpenSource();
+  void onSaveDestination();
+  void onOpenKey();
+  // The paths dropped on the window, in their order.
+  virtual void onDropFiles(const std::vector<std::string>& paths);
+
+  // Help.
+  void onManual();
+  void onAbout();
+
+  // Called now and then while a job runs; the window passes none.
+  void setJobProgress(JobProgress progress) { progress_ = std::move(progress); }
+  void setTransformJob(TransformJob job) { job_ = std::move(job); }
+
+ private:
+  void showWarning(const std::string& text);
+  bool askYesNo(const std::string& text);
+  void fillFromSource(const std::string& source);
+
+  WindowSystem& window_;
+  DialogEnvironment environment_;
+  JobProgress progress_;
+  TransformJob job_;
+};
+
+}  // namespace talvek

@@ -1,0 +1,38 @@
+// Filling the path fields from the file dialogs and from files dropped on
+// the window. Nothing here checks the paths: the commands do when they run.
+#include "dialog/destination_rule.h"
+#include "dialog/encoder_dialog.h"
+#include "dialog/resource_ids.h"
+#include "dialog/window_constants.h"
+#include "platform/file_status.h"
+
+namespace talvek {
+
+void EncoderDialog::onOpenSource() {
+  const FileDialogSpec spec{"All Files (*.*)|*.*|Talvek Encoded Files (*.tc)|*.tc|", "*.*", "",
+                            OFN_FILEMUSTEXIST | OFN_HIDEREADONLY};
+  if (const auto path = window_.openFileDialog(spec)) fillFromSource(*path);
+}
+
+void EncoderDialog::onSaveDestination() {
+  const FileDialogSpec spec{"Talvek Encoded Files (*.tc)|*.tc|All Files (*.*)|*.*|", "*.tc", "tc",
+                            OFN_HIDEREADONLY};
+  if (const auto path = window_.saveFileDialog(spec)) {
+    window_.setControlText(IDC_DESTINATION, *path);
+  }
+}
+
+void EncoderDialog::onOpenKey() {
+  const FileDialogSpec spec{"All Files (*.*)|*.*|Morva~Key Files (*.mk)|*.mk|", "*.*", "",
+                            OFN_FILEMUSTEXIST | OFN_HIDEREADONLY};
+  // The option buttons stay as they are: the user still chooses the key file.
+  if (const auto path = window_.openFileDialog(spec)) window_.setControlText(IDC_KEY_FILE, *path);
+}
+
+void EncoderDialog::onDropFiles(const std::vector<std::string>& paths) {
+  // Only the first item counts, and only when it is a regular file.
+  if (paths.empty() || !isRegularFile(paths.front())) return;
+  fillFromSource(paths.front());
+}
+
+}  // namespace talvek

@@ -1,0 +1,17 @@
+// What the program learns at start: the file named on its command line and
+// the directory it runs from.
+#pragma once
+
+#include <string>
+
+namespace talvek {
+
+// The single argument after the program's name, or "" for any other count:
+// that is how the desktop's "Decode with Talvek" hands a file over.
+std::string commandLineFileFromArguments(int argc, const char* const* argv);
+
+// The directory of the running executable (its real path, links resolved),
+// without a trailing '/'; "" when it cannot be found.
+std::string executableDirectory();
+
+}  // namespace talvek

@@ -1,0 +1,73 @@
+// The Encode and Decode commands: check the inputs with the user in a fixed
+// order, then run one job and signal its end.
+#include "dialog/dialog_texts.h"
+#include "dialog/encoder_dialog.h"
+#include "dialog/job_failure_text.h"
+#include "dialog/resource_ids.h"
+#include "dialog/wait_cursor.h"
+#include "job/destination.h"
+#include "platform/file_status.h"
+
+namespace talvek {
+
+CommandResult EncoderDialog::onEncode() {
+  return runTransformCommand(true);
+}
+
+CommandResult EncoderDialog::onDecode() {
+  return runTransformCommand(false);
+}
+
+CommandResult EncoderDialog::runTransformCommand(bool encode) {
+  WaitCursor cursor(window_);
+  // The key comes first: a refused key stops the command before any path
+  // is looked at.
+  std::string keyText;
+  if (!acquireKeyText(keyText)) return CommandResult::Refused;
+  std::string source;
+  std::string destination;
+  if (!checkSourceAndDestination(source, destination)) return CommandResult::Refused;
+
+  // Lets the job replace a read-only destination the user agreed to replace;
+  // fails harmlessly when there is none.
+  makeWritable(destination);
+  JobReport report;
+  const bool done =
+      job_(source, destination, keyText, encode, /*overwrite=*/true, &report, progress_);
+
+  cursor.restore();
+  window_.beep(MB_ICONASTERISK);
+  if (!done) {
+    showWarning(jobFailureText(report));
+    return CommandResult::Failed;
+  }
+  return CommandResult::Done;
+}
+
+bool EncoderDialog::checkSourceAndDestination(std::string& source, std::string& destination) {
+  source = window_.controlText(IDC_SOURCE);
+  if (!isRegularFile(source)) {
+    showWarning(kInvalidSource);
+    return false;
+  }
+  destination = window_.controlText(IDC_DESTINATION);
+  // Overwriting the key file in use would destroy the only key that decodes
+  // the result.
+  if (window_.isChecked(IDC_USE_KEY_FILE) &&
+      sameFile(destination, window_.controlText(IDC_KEY_FILE))) {
+    showWarning(kInvalidDestination);
+    return false;
+  }
+  switch (probeDestination(destination)) {
+    case DestinationState::Exists:
+      return askYesNo(kDestinationExists);
+    case DestinationState::NotCreatable:
+      showWarning(kInvalidDestination);
+      return false;
+    case DestinationState::Creatable:
+      return true;
+  }
+  return false;
+}
+
+}  // namespace talvek

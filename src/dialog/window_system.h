@@ -1,0 +1,66 @@
+// What the dialog's logic needs from a window: its controls' texts and
+// option buttons, message boxes, the cursor, the beep, file dialogs, the
+// desktop's document opener and the end of the dialog. The Qt window and
+// talvek-cli implement it; tests script it.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace talvek {
+
+// An open or save file dialog.
+struct FileDialogSpec {
+  // Pairs of description and pattern, each followed by '|'; the first pair
+  // is selected, e.g. "All Files (*.*)|*.*|Talvek Encoded Files (*.tc)|*.tc|".
+  std::string filter;
+  // The name proposed in the name field, e.g. "*.tc".
+  std::string initialName;
+  // Appended with a dot to a name chosen without an extension; "" for none.
+  std::string defaultExtension;
+  // OFN_* flags.
+  unsigned flags = 0;
+
+  bool operator==(const FileDialogSpec&) const = default;
+};
+
+class WindowSystem {
+ public:
+  virtual ~WindowSystem() = default;
+
+  // The text of an edit control (IDC_SOURCE ...), exactly as it stands.
+  virtual std::string controlText(int id) = 0;
+  virtual void setControlText(int id, const std::string& text) = 0;
+
+  // Option buttons IDC_USE_PASSWORD and IDC_USE_KEY_FILE. Checking one
+  // unchecks the other.
+  virtual bool isChecked(int id) = 0;
+  virtual void checkButton(int id) = 0;
+
+  // A modal message box owned by the dialog; flags are MB_* values. Returns
+  // IDOK for MB_OK boxes, IDYES or IDNO for MB_YESNO boxes.
+  virtual int messageBox(const std::string& text, const std::string& caption, unsigned flags) = 0;
+
+  // Remembers the current cursor and shows the wait cursor; restoreCursor
+  // puts the remembered one back. Calls come in pairs, never nested.
+  virtual void beginWaitCursor() = 0;
+  virtual void restoreCursor() = 0;
+
+  // The system sound for a MB_ICON* type (MB_ICONASTERISK ends every job).
+  virtual void beep(unsigned type) = 0;
+
+  // A full path when the user confirms a choice, nullopt when cancelled.
+  virtual std::optional<std::string> openFileDialog(const FileDialogSpec& spec) = 0;
+  virtual std::optional<std::string> saveFileDialog(const FileDialogSpec& spec) = 0;
+
+  // Opens a document with the desktop's program for it; false on failure.
+  virtual bool openDocument(const std::string& path) = 0;
+
+  // Runs the About box modally.
+  virtual void showAbout() = 0;
+
+  // Closes the dialog with IDOK or IDCANCEL.
+  virtual void endDialog(int result) = 0;
+};
+
+}  // namespace talvek

@@ -1,0 +1,78 @@
+#include "platform/text_mode_reader.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+namespace talvek {
+
+namespace {
+
+constexpr char kCr = '\r';
+constexpr char kLf = '\n';
+constexpr char kEndOfFile = '\x1A';
+constexpr size_t kBlockSize = 1 << 16;
+
+}  // namespace
+
+bool appendTextModeBytes(const char* data, size_t size, bool& pendingCr, std::string& text) {
+  const char* const end = data + size;
+  const char* p = data;
+  if (pendingCr && p != end) {
+    pendingCr = false;
+    // A CR is dropped only when a LF follows it.
+    if (*p != kLf) text.push_back(kCr);
+  }
+  while (p != end) {
+    // Copy the run up to the next byte that needs a decision in one go.
+    const char* stop = p;
+    while (stop != end && *stop != kCr && *stop != kEndOfFile) ++stop;
+    text.append(p, stop);
+    if (stop == end) break;
+    if (*stop == kEndOfFile) return false;
+    // *stop is CR.
+    if (stop + 1 == end) {
+      pendingCr = true;
+      break;
+    }
+    if (stop[1] != kLf) text.push_back(kCr);
+    p = stop + 1;
+  }
+  return true;
+}
+
+void finishTextModeBytes(bool& pendingCr, std::string& text) {
+  if (pendingCr) text.push_back(kCr);
+  pendingCr = false;
+}
+
+bool readTextModeFile(const std::string& path, std::string& text) {
+  text.clear();
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  std::vector<char> block(kBlockSize);
+  bool pendingCr = false;
+  bool ok = true;
+  for (;;) {
+    const ssize_t got = ::read(fd, block.data(), block.size());
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      ok = false;
+      break;
+    }
+    if (got == 0) break;
+    if (!appendTextModeBytes(block.data(), static_cast<size_t>(got), pendingCr, text)) break;
+  }
+  ::close(fd);
+  if (!ok) {
+    text.clear();
+    return false;
+  }
+  finishTextModeBytes(pendingCr, text);
+  return true;
+}
+
+}  // namespace talvek

@@ -1,0 +1,169 @@
+#include <gtest/gtest.h>
+
+#include "dialog/destination_rule.h"
+#include "dialog/job_failure_text.h"
+#include "dialog/start_up.h"
+#include "dialog/window_constants.h"
+#include "dialog_fixture.h"
+#include "platform/file_status.h"
+
+namespace talvek::test {
+namespace {
+
+TEST(DestinationForSourceTest, DropsTheLastTcOfAnEncodedFileAndAddsOneToAnyOther) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"C:\\in\\file.tc", "C:\\in\\file"},
+      {"C:\\in\\FILE.TC", "C:\\in\\FILE"},
+      {"C:\\in\\notes.txt", "C:\\in\\notes.txt.tc"},
+      {"C:\\in\\archive.tc.tc", "C:\\in\\archive.tc"},
+      {"C:\\x.tc\\plain", "C:\\x.tc\\plain.tc"},
+      {"/x.tc/plain", "/x.tc/plain.tc"},
+      {"C:\\Data\\x.tcx", "C:\\Data\\x.tcx.tc"},
+      {"C:\\Data\\name.", "C:\\Data\\name..tc"},
+      {"/data/report.doc.Tc", "/data/report.doc"},
+      {"/data/file.tc ", "/data/file"},  // the extension is trimmed
+      {"", ".tc"},
+  };
+  for (const auto& [source, destination] : cases) {
+    EXPECT_EQ(destinationForSource(source), destination) << source;
+  }
+}
+
+TEST(StartUpTest, OnlyASingleArgumentNamesAFile) {
+  const char* none[] = {"talvek", nullptr};
+  const char* one[] = {"talvek", "/in/my file.tc", nullptr};
+  const char* two[] = {"talvek", "/in/my", "file.tc", nullptr};
+  EXPECT_EQ(commandLineFileFromArguments(1, none), "");
+  EXPECT_EQ(commandLineFileFromArguments(2, one), "/in/my file.tc");
+  EXPECT_EQ(commandLineFileFromArguments(3, two), "");
+  EXPECT_EQ(commandLineFileFromArguments(0, nullptr), "");
+}
+
+TEST(StartUpTest, ExecutableDirectoryHoldsThisTest) {
+  const std::string directory = executableDirectory();
+  ASSERT_FALSE(directory.empty());
+  EXPECT_TRUE(isRegularFile(directory + "/dialog_tests"));
+}
+
+class LifecycleTest : public DialogTest {
+ protected:
+  void startWith(const std::string& commandLineFile) {
+    dialog_ = std::make_unique<EncoderDialog>(
+        window_, DialogEnvironment{&options_, dir_.path(), commandLineFile});
+    EXPECT_TRUE(dialog_->OnInitDialog());
+  }
+};
+
+TEST_F(LifecycleTest, StartChecksTheStoredOptionAndFillsTheFieldsFromTheCommandLine) {
+  writeFile(dir_.file("in.TC"), "x");
+  options_.stored = IDC_USE_KEY_FILE;
+  startWith(dir_.file("in.TC"));
+  EXPECT_EQ(window_.checkedButton, IDC_USE_KEY_FILE);
+  EXPECT_EQ(window_.controlText(IDC_SOURCE), dir_.file("in.TC"));
+  EXPECT_EQ(window_.controlText(IDC_DESTINATION), dir_.file("in"));
+  EXPECT_EQ(window_.events, (std::vector<std::string>{"wait", "restore"}));
+  EXPECT_TRUE(window_.messages.empty());
+}
+
+TEST_F(LifecycleTest, StartIgnoresAnythingButARegularFile) {
+  options_.stored = 12345;  // an unknown value means passwords
+  for (const std::string& file : {std::string(), dir_.path(), dir_.file("missing")}) {
+    window_.texts.clear();
+    startWith(file);
+    EXPECT_EQ(window_.checkedButton, IDC_USE_PASSWORD);
+    EXPECT_TRUE(window_.texts.empty());
+    EXPECT_FALSE(window_.waitCursorShown());
+  }
+  EXPECT_TRUE(window_.messages.empty());
+}
+
+TEST_F(LifecycleTest, WithoutAStoreThePasswordOptionIsChecked) {
+  EncoderDialog dialog(window_, DialogEnvironment{});
+  dialog.OnInitDialog();
+  EXPECT_EQ(window_.checkedButton, IDC_USE_PASSWORD);
+  dialog.OnCancel();
+  EXPECT_EQ(window_.endResult, IDCANCEL);
+}
+
+TEST_F(LifecycleTest, ClosingStoresTheOptionThenEndsTheDialog) {
+  window_.checkButton(IDC_USE_KEY_FILE);
+  dialog_->OnOK();
+  EXPECT_EQ(window_.endResult, IDOK);
+  window_.endResult.reset();
+  window_.checkButton(IDC_USE_PASSWORD);
+  dialog_->OnCancel();
+  EXPECT_EQ(window_.endResult, IDCANCEL);
+  EXPECT_EQ(options_.saves, (std::vector<bool>{false, true}));
+}
+
+TEST_F(LifecycleTest, EveryExitCommandCancels) {
+  for (int id : {ID_FILE_EXIT, IDC_EXIT, IDCANCEL, IDOK}) {
+    window_.endResult.reset();
+    EXPECT_TRUE(dialog_->onCommand(id));
+    EXPECT_EQ(window_.endResult, id == IDOK ? IDOK : IDCANCEL) << id;
+  }
+  EXPECT_EQ(options_.saves.size(), 4u);
+}
+
+TEST_F(LifecycleTest, EncodeAndDecodeCommandsCarryTheirDirection) {
+  usePasswords("secret", "secret");
+  writeFile(dir_.file("in"), "x");
+  setPaths(dir_.file("in"), dir_.file("out"));
+  std::vector<bool> directions;
+  dialog_->setTransformJob([&](std::string, std::string, std::string, bool encode, bool, JobReport*,
+                               const JobProgress&) {
+    directions.push_back(encode);
+    return true;
+  });
+  for (int id : {ID_TASK_ENCODE, IDC_ENCODE, ID_TASK_DECODE, IDC_DECODE}) {
+    EXPECT_TRUE(dialog_->onCommand(id));
+  }
+  EXPECT_EQ(directions, (std::vector<bool>{true, true, false, false}));
+  EXPECT_EQ(window_.beeps.size(), 4u);
+}
+
+TEST_F(LifecycleTest, BrowseAndGenerateCommandsOpenTheirDialogs) {
+  window_.fileChoices = {std::nullopt, std::nullopt, std::nullopt, std::nullopt};
+  for (int id :
+       {IDC_BROWSE_SOURCE, IDC_BROWSE_DESTINATION, IDC_GENERATE_KEY, IDC_BROWSE_KEY_FILE}) {
+    EXPECT_TRUE(dialog_->onCommand(id));
+  }
+  ASSERT_EQ(window_.fileDialogs.size(), 4u);
+  EXPECT_EQ(window_.fileDialogs[0].spec.initialName, "*.*");
+  EXPECT_EQ(window_.fileDialogs[1].spec.initialName, "*.tc");
+  EXPECT_EQ(window_.fileDialogs[2].spec.initialName, "*.mk");
+  EXPECT_EQ(window_.fileDialogs[3].spec.filter, "All Files (*.*)|*.*|Morva~Key Files (*.mk)|*.mk|");
+  EXPECT_FALSE(dialog_->onCommand(IDC_SOURCE));
+  EXPECT_FALSE(dialog_->onCommand(0));
+}
+
+TEST_F(LifecycleTest, ManualOpensTheDocumentNextToTheProgramOrSaysThereIsNone) {
+  startWith("");
+  const std::string noHelp = message("Help Is Not Installed", 0x10, "No help is available!");
+  EXPECT_TRUE(dialog_->onCommand(ID_HELP_MANUAL));
+  EXPECT_EQ(shown(), std::vector<std::string>{noHelp});
+  EXPECT_TRUE(window_.openedDocuments.empty());
+
+  writeFile(dir_.file("Manual.html"), "<html></html>");
+  window_.messages.clear();
+  dialog_->onManual();
+  EXPECT_TRUE(window_.messages.empty());
+  EXPECT_EQ(window_.openedDocuments, std::vector<std::string>{dir_.file("Manual.html")});
+
+  window_.openDocumentSucceeds = false;
+  dialog_->onManual();
+  EXPECT_EQ(shown(), std::vector<std::string>{noHelp});
+
+  EXPECT_TRUE(dialog_->onCommand(ID_HELP_ABOUT));
+  EXPECT_EQ(window_.aboutShown, 1);
+}
+
+TEST(JobFailureTextTest, NamesTheKeptWorkingCopy) {
+  const std::string plain = jobFailureText({JobFailure::WriteFailed, ""});
+  const std::string kept = jobFailureText({JobFailure::WriteFailed, "/tmp/qwertyui.opa"});
+  EXPECT_EQ(kept.rfind(plain, 0), 0u);
+  EXPECT_NE(kept.find("/tmp/qwertyui.opa"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace talvek::test

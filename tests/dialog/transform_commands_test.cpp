@@ -1,0 +1,207 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <set>
+
+#include "dialog/window_constants.h"
+#include "dialog_fixture.h"
+
+namespace talvek::test {
+namespace {
+
+const std::string kPlain = std::string("plain text\r\n\0\x1A\xFF bytes", 22);
+const std::string kQuestion = message("Warning", 0x134, "Destination file exists.\nOverwrite it?");
+
+class TransformCommandsTest : public DialogTest {
+ protected:
+  // The cursor is back and nothing else happened after the refusal.
+  void expectRefusedWith(CommandResult result, const std::string& shownMessage) {
+    EXPECT_EQ(result, CommandResult::Refused);
+    EXPECT_EQ(shown(), std::vector<std::string>{shownMessage});
+    EXPECT_FALSE(window_.waitCursorShown());
+    EXPECT_TRUE(window_.beeps.empty());
+  }
+};
+
+TEST_F(TransformCommandsTest, EncodeThenDecodeWithAPasswordGivesTheSourceBack) {
+  const std::string source = dir_.file("report.doc");
+  writeFile(source, kPlain);
+  usePasswords("pass word", "pass word");
+  setPaths(source, source + ".tc");
+  EXPECT_EQ(dialog_->onEncode(), CommandResult::Done);
+  EXPECT_EQ(readFile(source + ".tc").size(), kPlain.size());
+  EXPECT_NE(readFile(source + ".tc"), kPlain);
+
+  setPaths(source + ".tc", dir_.file("back"));
+  EXPECT_EQ(dialog_->onDecode(), CommandResult::Done);
+  EXPECT_EQ(readFile(dir_.file("back")), kPlain);
+
+  EXPECT_TRUE(window_.messages.empty());
+  EXPECT_EQ(window_.beeps, (std::vector<unsigned>{MB_ICONASTERISK, MB_ICONASTERISK}));
+  EXPECT_EQ(window_.events,
+            (std::vector<std::string>{"wait", "restore", "beep", "wait", "restore", "beep"}));
+}
+
+TEST_F(TransformCommandsTest, KeyFileRoundTripInPlace) {
+  const std::string key = dir_.file("k.mk");
+  writeFile(key, "morva key");
+  const std::string file = dir_.file("data.bin");
+  writeFile(file, kPlain);
+  useKeyFile(key);
+  setPaths(file, file);
+  window_.answers = {IDYES, IDYES};
+  EXPECT_EQ(dialog_->onEncode(), CommandResult::Done);
+  const std::string encoded = readFile(file);
+  EXPECT_NE(encoded, kPlain);
+  EXPECT_EQ(dialog_->onDecode(), CommandResult::Done);
+  EXPECT_EQ(readFile(file), kPlain);
+  EXPECT_EQ(shown(), (std::vector<std::string>{kQuestion, kQuestion}));
+
+  // The same key text typed as a password pair encodes alike.
+  usePasswords("morva key\n", "morva key\n");
+  setPaths(file, dir_.file("typed.tc"));
+  EXPECT_EQ(dialog_->onEncode(), CommandResult::Done);
+  EXPECT_EQ(readFile(dir_.file("typed.tc")), encoded);
+}
+
+TEST_F(TransformCommandsTest, TheKeyIsCheckedBeforeAnyPath) {
+  usePasswords("one", "two");
+  setPaths(dir_.file("missing"), dir_.path());
+  expectRefusedWith(
+      dialog_->onEncode(),
+      message("Warning", 0x30, "<Password #1> and <Password #2> are not acceptable!"));
+}
+
+TEST_F(TransformCommandsTest, SourcesThatAreNotRegularFilesAreRefused) {
+  usePasswords("secret", "secret");
+  for (const std::string& source : {std::string(), dir_.file("missing"), dir_.path()}) {
+    window_.messages.clear();
+    // The destination is not looked at: it would have asked a question.
+    writeFile(dir_.file("exists"), "x");
+    setPaths(source, dir_.file("exists"));
+    expectRefusedWith(dialog_->onDecode(), message("Warning", 0x30, "Invalid source!"));
+  }
+}
+
+TEST_F(TransformCommandsTest, DestinationsThatCannotBeCreatedAreRefused) {
+  usePasswords("secret", "secret");
+  writeFile(dir_.file("in"), kPlain);
+  for (const std::string& destination : {dir_.path(), dir_.file("no/such/dir"), std::string()}) {
+    window_.messages.clear();
+    setPaths(dir_.file("in"), destination);
+    expectRefusedWith(dialog_->onEncode(), message("Warning", 0x30, "Invalid destination!"));
+  }
+}
+
+TEST_F(TransformCommandsTest, NoKeepsAnExistingDestinationUntouched) {
+  usePasswords("secret", "secret");
+  writeFile(dir_.file("in"), kPlain);
+  writeFile(dir_.file("out"), "keep me");
+  ::chmod(dir_.file("out").c_str(), 0444);
+  setPaths(dir_.file("in"), dir_.file("out"));
+  window_.answers.push_back(IDNO);
+  expectRefusedWith(dialog_->onEncode(), kQuestion);
+  EXPECT_EQ(readFile(dir_.file("out")), "keep me");
+  struct stat st;
+  ASSERT_EQ(::stat(dir_.file("out").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0444u) << "attributes change only after Yes";
+}
+
+TEST_F(TransformCommandsTest, YesReplacesAReadOnlyDestination) {
+  usePasswords("secret", "secret");
+  writeFile(dir_.file("in"), kPlain);
+  writeFile(dir_.file("out"), "old");
+  ::chmod(dir_.file("out").c_str(), 0444);
+  setPaths(dir_.file("in"), dir_.file("out"));
+  window_.answers.push_back(IDYES);
+  EXPECT_EQ(dialog_->onEncode(), CommandResult::Done);
+  EXPECT_EQ(readFile(dir_.file("out")).size(), kPlain.size());
+  EXPECT_EQ(window_.events, (std::vector<std::string>{"wait", "message", "restore", "beep"}));
+}
+
+TEST_F(TransformCommandsTest, TheKeyFileInUseIsNeverADestination) {
+  const std::string key = dir_.file("k.mk");
+  writeFile(key, "morva key");
+  writeFile(dir_.file("in"), kPlain);
+  ASSERT_EQ(::symlink(key.c_str(), dir_.file("link.mk").c_str()), 0);
+  useKeyFile(key);
+  for (const std::string& destination : {key, dir_.path() + "/./k.mk", dir_.file("link.mk")}) {
+    window_.messages.clear();
+    setPaths(dir_.file("in"), destination);
+    expectRefusedWith(dialog_->onEncode(), message("Warning", 0x30, "Invalid destination!"));
+  }
+  EXPECT_EQ(readFile(key), "morva key");
+
+  // With passwords it is just another existing file.
+  usePasswords("secret", "secret");
+  window_.messages.clear();
+  window_.answers.push_back(IDNO);
+  setPaths(dir_.file("in"), key);
+  expectRefusedWith(dialog_->onEncode(), kQuestion);
+}
+
+TEST_F(TransformCommandsTest, AFailedJobRestoresTheCursorBeepsAndSaysWhatFailed) {
+  usePasswords("secret", "secret");
+  writeFile(dir_.file("in"), kPlain);
+  setPaths(dir_.file("in"), dir_.file("out"));
+  JobReport next;
+  bool sawEncode = false;
+  dialog_->setTransformJob([&](std::string source, std::string destination, std::string key,
+                               bool encode, bool overwrite, JobReport* report, const JobProgress&) {
+    EXPECT_EQ(source, dir_.file("in"));
+    EXPECT_EQ(destination, dir_.file("out"));
+    EXPECT_EQ(key, "secret");
+    EXPECT_TRUE(overwrite);
+    EXPECT_TRUE(window_.waitCursorShown());
+    sawEncode = encode;
+    *report = next;
+    return false;
+  });
+
+  std::set<std::string> texts;
+  for (JobFailure failure :
+       {JobFailure::SourceInvalid, JobFailure::DestinationInvalid, JobFailure::DestinationExists,
+        JobFailure::EmptyKey, JobFailure::WorkingCopy, JobFailure::ReadFailed,
+        JobFailure::WriteFailed}) {
+    window_.messages.clear();
+    window_.events.clear();
+    next = JobReport{failure, ""};
+    EXPECT_EQ(dialog_->onDecode(), CommandResult::Failed);
+    EXPECT_FALSE(sawEncode);
+    EXPECT_EQ(window_.events, (std::vector<std::string>{"wait", "restore", "beep", "message"}));
+    ASSERT_EQ(window_.messages.size(), 1u);
+    EXPECT_EQ(window_.messages[0].caption, "Warning");
+    EXPECT_EQ(window_.messages[0].flags, 0x30u);
+    texts.insert(window_.messages[0].text);
+  }
+  EXPECT_EQ(texts.size(), 7u) << "each failure has its own text";
+
+  next = JobReport{JobFailure::WriteFailed, "/tmp/abcdefgh.ijk"};
+  window_.messages.clear();
+  EXPECT_EQ(dialog_->onEncode(), CommandResult::Failed);
+  EXPECT_TRUE(sawEncode);
+  ASSERT_EQ(window_.messages.size(), 1u);
+  EXPECT_NE(window_.messages[0].text.find("/tmp/abcdefgh.ijk"), std::string::npos);
+}
+
+TEST_F(TransformCommandsTest, ARealJobThatCannotWriteIsReportedAndChangesNothing) {
+  usePasswords("secret", "secret");
+  writeFile(dir_.file("in"), kPlain);
+  writeFile(dir_.file("out"), "old");
+  setPaths(dir_.file("in"), dir_.file("out"));
+  window_.answers.push_back(IDYES);
+  CommandResult result;
+  {
+    FileSizeLimit limit(8);
+    result = dialog_->onEncode();
+  }
+  EXPECT_EQ(result, CommandResult::Failed);
+  EXPECT_EQ(window_.events,
+            (std::vector<std::string>{"wait", "message", "restore", "beep", "message"}));
+  EXPECT_EQ(window_.messages.back().flags, 0x30u);
+  EXPECT_EQ(readFile(dir_.file("out")), "old");
+}
+
+}  // namespace
+}  // namespace talvek::test

@@ -4,14 +4,13 @@
 
 #include <string>
 
+// executableDirectory() comes from the platform layer.
+#include "platform/executable_path.h"
+
 namespace talvek {
 
 // The single argument after the program's name, or "" for any other count:
 // that is how the desktop's "Decode with Talvek" hands a file over.
 std::string commandLineFileFromArguments(int argc, const char* const* argv);
-
-// The directory of the running executable (its real path, links resolved),
-// without a trailing '/'; "" when it cannot be found.
-std::string executableDirectory();
 
 }  // namespace talvek

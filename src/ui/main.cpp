@@ -1,7 +1,7 @@
 // talvek: the desktop program, one modal dialog.
 #include <QApplication>
 
-#include "dialog/start_up.h"
+#include "platform/executable_path.h"
 #include "settings/desktop_export.h"
 #include "settings/options_store.h"
 #include "settings/registry_access.h"

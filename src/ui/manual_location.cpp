@@ -4,8 +4,8 @@
 
 namespace talvek {
 
-std::string manualDirectory(const std::string& programDirectory,
-                            const std::string& installedRelative) {
+std::string manualDirectory(std::string programDirectory, const std::string& installedRelative) {
+  if (programDirectory.size() > 1 && programDirectory.back() == '/') programDirectory.pop_back();
   if (isRegularFile(programDirectory + "/Manual.html")) return programDirectory;
   if (!installedRelative.empty()) {
     const std::string installed = programDirectory + "/" + installedRelative;

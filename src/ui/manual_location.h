@@ -6,11 +6,10 @@
 
 namespace talvek {
 
-// programDirectory: the executable's real directory, without a trailing '/'.
+// programDirectory: the executable's real directory; a trailing '/' is dropped.
 // installedRelative: the installed data directory relative to it, such as
 // "../share/talvek". Gives the first directory that holds a regular
 // Manual.html, else programDirectory, where its absence is then reported.
-std::string manualDirectory(const std::string& programDirectory,
-                            const std::string& installedRelative);
+std::string manualDirectory(std::string programDirectory, const std::string& installedRelative);
 
 }  // namespace talvek

@@ -1,0 +1,52 @@
+// The one setting the program keeps between runs, which kind of secret was
+// chosen last, and the refresh of the program's keys and file types that
+// goes with every read and write of it.
+#pragma once
+
+#include <string>
+
+#include "settings/desktop_export.h"
+#include "settings/registry_access.h"
+
+namespace talvek {
+
+inline constexpr char CompanyKeyPath[] = "Software\\Brellam";
+inline constexpr char ProductKeyPath[] = "Software\\Brellam\\Talvek";
+// REG_DWORD under HKEY_CURRENT_USER\ProductKeyPath: the identifier of the
+// option button that was checked.
+inline constexpr char kOptTypeValueName[] = "optType";
+
+// The identifiers of the two option buttons, as stored.
+inline constexpr int kOptPassword = 1009;  // IDC_USE_PASSWORD
+inline constexpr int kOptKeyFile = 1010;   // IDC_USE_KEY_FILE
+
+class OptionsStore {
+ public:
+  // programPath: the first command-line argument as given, for the shell
+  // entries. desktop: where the desktop's association goes; a default one
+  // (empty dataHome) leaves the desktop alone.
+  OptionsStore(RegistryAccess& registry, std::string programPath, DesktopExport desktop = {});
+
+  // Creates, if missing, Software\Brellam and Software\Brellam\Talvek under
+  // HKEY_LOCAL_MACHINE, then under HKEY_CURRENT_USER; failures are ignored.
+  void ensureProgramKeys();
+
+  // The twelve shell entries, then the desktop's association.
+  void registerFileTypes();
+
+  // Refreshes keys and file types, then gives kOptKeyFile if exactly that is
+  // stored, else kOptPassword (nothing stored, another type or number, a
+  // damaged store).
+  int loadOptType();
+
+  // Refreshes keys and file types, then stores kOptPassword if the password
+  // option is checked, else kOptKeyFile. Failures are ignored.
+  void saveOptType(bool passwordChecked);
+
+ private:
+  RegistryAccess& registry_;
+  std::string programPath_;
+  DesktopExport desktop_;
+};
+
+}  // namespace talvek

@@ -1,0 +1,270 @@
+#include "settings/registry_access.h"
+
+#include <sqlite3.h>
+
+#include <vector>
+
+#include "settings/store_file.h"
+#include "settings/store_session.h"
+
+namespace talvek {
+
+namespace {
+
+// Keys and values carry their names as first written, for display, and a
+// lower-cased copy that every lookup goes by.
+constexpr const char* kSchema =
+    "CREATE TABLE IF NOT EXISTS registry_keys("
+    " root INTEGER NOT NULL, folded TEXT NOT NULL, path TEXT NOT NULL,"
+    " PRIMARY KEY(root, folded)) WITHOUT ROWID;"
+    "CREATE TABLE IF NOT EXISTS registry_values("
+    " root INTEGER NOT NULL, key TEXT NOT NULL, folded_name TEXT NOT NULL, name TEXT NOT NULL,"
+    " type INTEGER NOT NULL, data BLOB NOT NULL,"
+    " PRIMARY KEY(root, key, folded_name)) WITHOUT ROWID;";
+
+// The registry compares names without regard to case; ASCII is what the
+// program's own names use.
+std::string foldCase(std::string_view text) {
+  std::string folded(text);
+  for (char& c : folded) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return folded;
+}
+
+// The key and each of its ancestors, shortest first, as written. False for
+// a path with an empty level; the empty path (the root) has no levels.
+bool keyLevels(std::string_view path, std::vector<std::string_view>& levels) {
+  levels.clear();
+  if (path.empty()) return true;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t slash = path.find('\\', start);
+    const std::size_t end = slash == std::string_view::npos ? path.size() : slash;
+    if (end == start) return false;
+    levels.push_back(path.substr(0, end));
+    if (slash == std::string_view::npos) return true;
+    start = slash + 1;
+  }
+}
+
+bool validKeyPath(std::string_view path) {
+  std::vector<std::string_view> levels;
+  return keyLevels(path, levels);
+}
+
+RegResult writeFailure(int rc) {
+  switch (rc) {
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+      return kErrorBadDb;
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+    case SQLITE_CANTOPEN:
+      return kErrorAccessDenied;
+    default:
+      return kErrorCantWrite;
+  }
+}
+
+RegResult readFailure(int rc) {
+  switch (rc) {
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+      return kErrorBadDb;
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+    case SQLITE_CANTOPEN:
+      return kErrorAccessDenied;
+    default:
+      return kErrorCantRead;
+  }
+}
+
+// Whether the key exists; the root always does. Failures land in the session.
+bool keyPresent(StoreSession& session, RegistryRoot root, const std::string& folded) {
+  if (folded.empty()) return true;
+  bool found = false;
+  session.run("SELECT 1 FROM registry_keys WHERE root = ?1 AND folded = ?2",
+              {SqlParam::integer(root), SqlParam::text(folded)},
+              [&](sqlite3_stmt*) { found = true; });
+  return found;
+}
+
+}  // namespace
+
+RegistryAccess::RegistryAccess(std::string databasePath) : path_(std::move(databasePath)) {}
+
+RegResult RegistryAccess::write(bool create, const Body& body) {
+  RegResult result = kErrorSuccess;
+  // A damaged file gets one replacement: move it aside, then try again on a
+  // fresh store.
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const FileIdentity before = fileIdentity(path_);
+    bool damaged = false;
+    {
+      StoreConnection connection;
+      result = connection.open(path_, create);
+      if (result == kErrorSuccess) {
+        StoreSession session(connection.handle());
+        if (session.exec("BEGIN IMMEDIATE") && session.exec(kSchema)) {
+          result = body(session);
+          if (result == kErrorSuccess && session.failure() == SQLITE_OK) {
+            session.exec("COMMIT");
+          }
+        }
+        if (session.failure() != SQLITE_OK) result = writeFailure(session.failure());
+        if (result != kErrorSuccess) session.rollback();
+        damaged = session.storeDamaged();
+      }
+      if (!damaged && result != kErrorSuccess && result != kErrorFileNotFound) {
+        damaged = isUnusableStore(path_);
+      }
+    }
+    if (!damaged) return result;
+    // Another instance may have replaced the file meanwhile; its fresh store
+    // must not follow ours aside.
+    if (fileIdentity(path_) == before && !moveStoreAside(path_)) return result;
+  }
+  return result;
+}
+
+RegResult RegistryAccess::read(const Body& body) {
+  StoreConnection connection;
+  const RegResult opened = connection.open(path_, false);
+  if (opened != kErrorSuccess) return opened;
+  StoreSession session(connection.handle());
+  if (!session.exec("BEGIN")) return readFailure(session.failure());
+  int tables = 0;
+  session.run(
+      "SELECT count(*) FROM sqlite_schema WHERE type = 'table'"
+      " AND name IN ('registry_keys', 'registry_values')",
+      {}, [&](sqlite3_stmt* stmt) { tables = sqlite3_column_int(stmt, 0); });
+  // A store that was never written (an empty file) holds no keys.
+  RegResult result = tables == 2 ? body(session) : kErrorFileNotFound;
+  session.rollback();
+  if (session.failure() != SQLITE_OK) result = readFailure(session.failure());
+  return result;
+}
+
+RegResult RegistryAccess::ensureKey(RegistryRoot root, std::string_view path) {
+  std::vector<std::string_view> levels;
+  if (!keyLevels(path, levels)) return kErrorBadPathname;
+  return write(true, [&](StoreSession& session) {
+    // Existing levels keep the case they were created with.
+    for (std::string_view level : levels) {
+      session.run(
+          "INSERT OR IGNORE INTO registry_keys(root, folded, path) VALUES(?1, ?2, ?3)",
+          {SqlParam::integer(root), SqlParam::text(foldCase(level)), SqlParam::text(level)});
+    }
+    return kErrorSuccess;
+  });
+}
+
+RegResult RegistryAccess::setDefaultString(RegistryRoot root, std::string_view path,
+                                           std::string_view text) {
+  // The text goes in as a C string: up to its first NUL, then one NUL.
+  std::string data(text.substr(0, text.find('\0')));
+  data.push_back('\0');
+  return setValue(root, path, "", REG_SZ, data);
+}
+
+RegResult RegistryAccess::readDword(RegistryRoot root, std::string_view path, std::string_view name,
+                                    std::uint32_t& value) {
+  RegistryType type = REG_NONE;
+  std::string data;
+  const RegResult result = queryValue(root, path, name, type, data);
+  if (result != kErrorSuccess) return result;
+  if (type != REG_DWORD) return kErrorUnsupportedType;
+  if (data.size() > 4) return kErrorMoreData;
+  // Shorter data fills a buffer that starts as 0, as the 4-byte read does.
+  std::uint32_t number = 0;
+  for (std::size_t i = 0; i < data.size(); ++i) {
+    number |= static_cast<std::uint32_t>(static_cast<unsigned char>(data[i])) << (8 * i);
+  }
+  value = number;
+  return kErrorSuccess;
+}
+
+RegResult RegistryAccess::writeDword(RegistryRoot root, std::string_view path,
+                                     std::string_view name, std::uint32_t number) {
+  char bytes[4];
+  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>((number >> (8 * i)) & 0xff);
+  return setValue(root, path, name, REG_DWORD, std::string_view(bytes, 4));
+}
+
+RegResult RegistryAccess::setValue(RegistryRoot root, std::string_view path, std::string_view name,
+                                   RegistryType type, std::string_view data) {
+  if (!validKeyPath(path)) return kErrorBadPathname;
+  const std::string key = foldCase(path);
+  return write(false, [&](StoreSession& session) {
+    if (!keyPresent(session, root, key)) return kErrorFileNotFound;
+    session.run(
+        "INSERT INTO registry_values(root, key, folded_name, name, type, data)"
+        " VALUES(?1, ?2, ?3, ?4, ?5, ?6)"
+        " ON CONFLICT(root, key, folded_name) DO UPDATE SET type = excluded.type,"
+        " data = excluded.data"
+        // An unchanged value leaves the file alone: no journal, no sync. The
+        // registration rewrites the same texts at every start and close.
+        " WHERE type <> excluded.type OR data <> excluded.data",
+        {SqlParam::integer(root), SqlParam::text(key), SqlParam::text(foldCase(name)),
+         SqlParam::text(name), SqlParam::integer(type), SqlParam::blob(data)});
+    return kErrorSuccess;
+  });
+}
+
+RegResult RegistryAccess::queryValue(RegistryRoot root, std::string_view path,
+                                     std::string_view name, RegistryType& type, std::string& data) {
+  if (!validKeyPath(path)) return kErrorBadPathname;
+  const std::string key = foldCase(path);
+  return read([&](StoreSession& session) {
+    if (!keyPresent(session, root, key)) return kErrorFileNotFound;
+    bool found = false;
+    session.run(
+        "SELECT type, data FROM registry_values WHERE root = ?1 AND key = ?2"
+        " AND folded_name = ?3",
+        {SqlParam::integer(root), SqlParam::text(key), SqlParam::text(foldCase(name))},
+        [&](sqlite3_stmt* stmt) {
+          found = true;
+          type = static_cast<RegistryType>(sqlite3_column_int64(stmt, 0));
+          const void* bytes = sqlite3_column_blob(stmt, 1);
+          const int size = sqlite3_column_bytes(stmt, 1);
+          data.assign(bytes ? static_cast<const char*>(bytes) : "", static_cast<std::size_t>(size));
+        });
+    return found ? kErrorSuccess : kErrorFileNotFound;
+  });
+}
+
+RegResult RegistryAccess::deleteKey(RegistryRoot root, std::string_view path) {
+  if (!validKeyPath(path)) return kErrorBadPathname;
+  if (path.empty()) return kErrorAccessDenied;
+  const std::string key = foldCase(path);
+  // Descendants sort between "key\" and "key]" (']' follows '\').
+  const std::string first = key + "\\";
+  const std::string beyond = key + "]";
+  return write(false, [&](StoreSession& session) {
+    if (!keyPresent(session, root, key)) return kErrorFileNotFound;
+    const auto params = {SqlParam::integer(root), SqlParam::text(key), SqlParam::text(first),
+                         SqlParam::text(beyond)};
+    session.run(
+        "DELETE FROM registry_values WHERE root = ?1 AND (key = ?2 OR (key >= ?3 AND key < ?4))",
+        params);
+    session.run(
+        "DELETE FROM registry_keys WHERE root = ?1 AND (folded = ?2 OR"
+        " (folded >= ?3 AND folded < ?4))",
+        params);
+    return kErrorSuccess;
+  });
+}
+
+bool RegistryAccess::keyExists(RegistryRoot root, std::string_view path) {
+  if (path.empty()) return true;
+  if (!validKeyPath(path)) return false;
+  const std::string key = foldCase(path);
+  return read([&](StoreSession& session) {
+           return keyPresent(session, root, key) ? kErrorSuccess : kErrorFileNotFound;
+         }) == kErrorSuccess;
+}
+
+}  // namespace talvek

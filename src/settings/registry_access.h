@@ -1,0 +1,76 @@
+// The registry operations the program keeps its option and its file types
+// with, standing on one SQLite database file. Each operation is one short
+// transaction on its own connection; nothing is held between calls, so two
+// running instances share the file safely.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "settings/registry_codes.h"
+
+namespace talvek {
+
+class StoreSession;
+
+// Keys are backslash-separated paths below a root, matched without regard to
+// ASCII case; the empty path is the root itself, which always exists. Value
+// names are matched the same way; the empty name is the key's default value.
+// Every operation returns a RegResult (see registry_codes.h) and never throws.
+//
+// A damaged store (corrupt, not a database, unreadable) reads as empty. The
+// next write moves it aside to <path>.corrupt-<UTC time> and starts afresh.
+class RegistryAccess {
+ public:
+  // databasePath: the store's file; its directory is created by the first
+  // write that creates a key. Reads never create anything.
+  explicit RegistryAccess(std::string databasePath);
+
+  const std::string& databasePath() const { return path_; }
+
+  // Creates the key and any missing parents; an existing key, its values and
+  // its subkeys are left as they are.
+  RegResult ensureKey(RegistryRoot root, std::string_view path);
+
+  // Sets the existing key's default value to text (up to its first NUL) as
+  // REG_SZ, stored with its terminating NUL. A missing key is not created.
+  RegResult setDefaultString(RegistryRoot root, std::string_view path, std::string_view text);
+
+  // Reads a REG_DWORD value of at most 4 bytes (little-endian) into value;
+  // value is untouched on any failure: kErrorUnsupportedType for another
+  // type, kErrorMoreData for longer data.
+  RegResult readDword(RegistryRoot root, std::string_view path, std::string_view name,
+                      std::uint32_t& value);
+
+  // Sets the named value of the existing key to number as REG_DWORD,
+  // 4 little-endian bytes. A missing key is not created.
+  RegResult writeDword(RegistryRoot root, std::string_view path, std::string_view name,
+                       std::uint32_t number);
+
+  // The general forms of the two above: any type, any bytes.
+  RegResult setValue(RegistryRoot root, std::string_view path, std::string_view name,
+                     RegistryType type, std::string_view data);
+  RegResult queryValue(RegistryRoot root, std::string_view path, std::string_view name,
+                       RegistryType& type, std::string& data);
+
+  // Removes the key with all its subkeys and values. A root cannot be
+  // removed (kErrorAccessDenied).
+  RegResult deleteKey(RegistryRoot root, std::string_view path);
+
+  bool keyExists(RegistryRoot root, std::string_view path);
+
+ private:
+  using Body = std::function<RegResult(StoreSession&)>;
+
+  // Runs body in an immediate transaction, committing only when it returns
+  // success. create: whether a missing store may be created.
+  RegResult write(bool create, const Body& body);
+  // Runs body in a read transaction; a store without tables is empty.
+  RegResult read(const Body& body);
+
+  std::string path_;
+};
+
+}  // namespace talvek

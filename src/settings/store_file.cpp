@@ -1,0 +1,97 @@
+#include "settings/store_file.h"
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <ctime>
+
+namespace talvek {
+
+namespace {
+
+// Long enough to outlast another instance's write, which takes milliseconds;
+// short enough that a stuck lock does not freeze the window for long.
+constexpr int kBusyTimeoutMs = 5000;
+
+bool pathPresent(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+RegResult fromErrno(int error) {
+  return (error == EACCES || error == EPERM || error == EROFS) ? kErrorAccessDenied
+                                                               : kErrorCantWrite;
+}
+
+// mkdir -p of the directory part of path; the store is private to the user.
+RegResult makeParentDirectories(const std::string& path) {
+  for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
+       slash = path.find('/', slash + 1)) {
+    const std::string dir = path.substr(0, slash);
+    if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return fromErrno(errno);
+  }
+  return kErrorSuccess;
+}
+
+}  // namespace
+
+RegResult StoreConnection::open(const std::string& path, bool create) {
+  close();
+  // SQLite would take an empty name as a private temporary database.
+  if (path.empty()) return create ? kErrorAccessDenied : kErrorFileNotFound;
+  if (create) {
+    const RegResult made = makeParentDirectories(path);
+    if (made != kErrorSuccess) return made;
+  }
+  int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
+  if (create) flags |= SQLITE_OPEN_CREATE;
+  const int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
+  if (rc != SQLITE_OK) {
+    close();
+    if (!create && !pathPresent(path)) return kErrorFileNotFound;
+    return (rc & 0xff) == SQLITE_CANTOPEN || (rc & 0xff) == SQLITE_PERM ? kErrorAccessDenied
+                                                                        : kErrorCantRead;
+  }
+  sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+  return kErrorSuccess;
+}
+
+void StoreConnection::close() {
+  if (db_ != nullptr) sqlite3_close_v2(db_);
+  db_ = nullptr;
+}
+
+FileIdentity fileIdentity(const std::string& path) {
+  struct stat st;
+  if (::lstat(path.c_str(), &st) != 0) return {};
+  return {true, st.st_dev, st.st_ino};
+}
+
+bool isUnusableStore(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return false;
+  return !S_ISREG(st.st_mode) || ::access(path.c_str(), R_OK) != 0;
+}
+
+bool moveStoreAside(const std::string& path) {
+  const std::time_t now = std::time(nullptr);
+  std::tm utc{};
+  gmtime_r(&now, &utc);
+  char stamp[32];
+  std::strftime(stamp, sizeof stamp, "%Y%m%dT%H%M%SZ", &utc);
+  std::string aside = path + ".corrupt-" + stamp;
+  for (int n = 2; pathPresent(aside); ++n) {
+    aside = path + ".corrupt-" + stamp + "-" + std::to_string(n);
+  }
+  if (::rename(path.c_str(), aside.c_str()) != 0) return false;
+  // A journal left beside a fresh file would be played back into it.
+  const std::string journal = path + "-journal";
+  if (pathPresent(journal) && ::rename(journal.c_str(), (aside + "-journal").c_str()) != 0) {
+    ::unlink(journal.c_str());
+  }
+  return true;
+}
+
+}  // namespace talvek

@@ -1,0 +1,57 @@
+#include "settings/user_dirs.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <vector>
+
+namespace talvek {
+
+namespace {
+
+// The XDG rules ignore relative paths in these variables.
+std::string absoluteFromEnvironment(const char* name) {
+  const char* value = std::getenv(name);
+  if (value != nullptr && value[0] == '/') return value;
+  return {};
+}
+
+std::string underHome(const char* relative) {
+  const std::string home = userHomeDirectory();
+  return home.empty() ? std::string() : home + relative;
+}
+
+}  // namespace
+
+std::string userHomeDirectory() {
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && home[0] != '\0') return home;
+  std::vector<char> buffer(16384);
+  passwd entry{};
+  passwd* found = nullptr;
+  if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr &&
+      found->pw_dir != nullptr) {
+    return found->pw_dir;
+  }
+  return {};
+}
+
+std::string configHome() {
+  std::string dir = absoluteFromEnvironment("XDG_CONFIG_HOME");
+  return dir.empty() ? underHome("/.config") : dir;
+}
+
+std::string dataHome() {
+  std::string dir = absoluteFromEnvironment("XDG_DATA_HOME");
+  return dir.empty() ? underHome("/.local/share") : dir;
+}
+
+std::string defaultRegistryPath() {
+  const std::string base = configHome();
+  // Without any home the store goes nowhere: every read is empty and every
+  // write fails, which the program tolerates.
+  return base.empty() ? std::string() : base + "/Brellam/Talvek/registry.db";
+}
+
+}  // namespace talvek

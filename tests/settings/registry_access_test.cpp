@@ -1,0 +1,303 @@
+// The registry store: key and value rules, and damaged database files.
+#include "settings/registry_access.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+#include "settings/user_dirs.h"
+#include "settings_test_env.h"
+#include "temp_dir.h"
+
+namespace talvek {
+namespace {
+
+using test::namesStartingWith;
+using test::pathExists;
+using test::readFile;
+using test::writeFile;
+
+class RegistryAccessTest : public test::SettingsTest {
+ protected:
+  RegistryAccess registry_{storePath()};
+};
+
+TEST_F(RegistryAccessTest, DefaultLocationFollowsXdgConfigHome) {
+  EXPECT_EQ(defaultRegistryPath(), storePath());
+  env_.unset("XDG_CONFIG_HOME");
+  EXPECT_EQ(defaultRegistryPath(), temp_.path() + "/home/.config/Brellam/Talvek/registry.db");
+  // A relative value is not a base directory.
+  env_.set("XDG_CONFIG_HOME", "relative/config");
+  EXPECT_EQ(defaultRegistryPath(), temp_.path() + "/home/.config/Brellam/Talvek/registry.db");
+}
+
+TEST_F(RegistryAccessTest, ReadsCreateNothing) {
+  std::uint32_t value = 77;
+  EXPECT_EQ(registry_.readDword(HKEY_CURRENT_USER, "Software", "x", value), kErrorFileNotFound);
+  EXPECT_FALSE(registry_.keyExists(HKEY_CURRENT_USER, "Software"));
+  EXPECT_EQ(value, 77u);
+  EXPECT_FALSE(pathExists(storePath()));
+  EXPECT_FALSE(pathExists(temp_.path() + "/config"));
+}
+
+TEST_F(RegistryAccessTest, WritesNeverCreateKeys) {
+  ASSERT_EQ(registry_.ensureKey(HKEY_CURRENT_USER, "Software"), kErrorSuccess);
+  EXPECT_EQ(registry_.setDefaultString(HKEY_CURRENT_USER, "Software\\Missing", "text"),
+            kErrorFileNotFound);
+  EXPECT_EQ(registry_.writeDword(HKEY_CURRENT_USER, "Software\\Missing\\Deeper", "n", 1),
+            kErrorFileNotFound);
+  EXPECT_FALSE(registry_.keyExists(HKEY_CURRENT_USER, "Software\\Missing"));
+  EXPECT_FALSE(registry_.keyExists(HKEY_CURRENT_USER, "Software\\Missing\\Deeper"));
+  // The same key under another root is another key.
+  EXPECT_EQ(registry_.writeDword(HKEY_LOCAL_MACHINE, "Software", "n", 1), kErrorFileNotFound);
+  EXPECT_FALSE(registry_.keyExists(HKEY_LOCAL_MACHINE, "Software"));
+}
+
+TEST_F(RegistryAccessTest, EnsureKeyCreatesParentsAndKeepsWhatExists) {
+  ASSERT_EQ(registry_.ensureKey(HKEY_CURRENT_USER, "A\\B\\C"), kErrorSuccess);
+  EXPECT_TRUE(registry_.keyExists(HKEY_CURRENT_USER, "A"));
+  EXPECT_TRUE(registry_.keyExists(HKEY_CURRENT_USER, "A\\B"));
+  ASSERT_EQ(registry_.writeDword(HKEY_CURRENT_USER, "A\\B", "n", 5), kErrorSuccess);
+  ASSERT_EQ(registry_.setDefaultString(HKEY_CURRENT_USER, "A\\B", "kept"), kErrorSuccess);
+
+  ASSERT_EQ(registry_.ensureKey(HKEY_CURRENT_USER, "a\\b"), kErrorSuccess);
+  std::uint32_t n = 0;
+  EXPECT_EQ(registry_.readDword(HKEY_CURRENT_USER, "A\\B", "n", n), kErrorSuccess);
+  EXPECT_EQ(n, 5u);
+  RegistryType type = REG_NONE;
+  std::string data;
+  EXPECT_EQ(registry_.queryValue(HKEY_CURRENT_USER, "A\\B", "", type, data), kErrorSuccess);
+  EXPECT_EQ(data, std::string("kept", 5));
+  EXPECT_TRUE(registry_.keyExists(HKEY_CURRENT_USER, "A\\B\\C"));
+}
+
+TEST_F(RegistryAccessTest, KeysAndValueNamesIgnoreAsciiCase) {
+  ASSERT_EQ(registry_.ensureKey(HKEY_CURRENT_USER, "Software\\Brellam\\Talvek"), kErrorSuccess);
+  ASSERT_EQ(registry_.writeDword(HKEY_CURRENT_USER, "SOFTWARE\\brellam\\TALVEK", "OptType", 1010),
+            kErrorSuccess);
+  std::uint32_t value = 0;
+  EXPECT_EQ(registry_.readDword(HKEY_CURRENT_USER, "software\\BRELLAM\\talvek", "optTYPE", value),
+            kErrorSuccess);
+  EXPECT_EQ(value, 1010u);
+  // Writing under another spelling replaces the one value.
+  ASSERT_EQ(registry_.writeDword(HKEY_CURRENT_USER, "software\\brellam\\talvek", "OPTTYPE", 1009),
+            kErrorSuccess);
+  EXPECT_EQ(registry_.readDword(HKEY_CURRENT_USER, "Software\\Brellam\\Talvek", "optType", value),
+            kErrorSuccess);
+  EXPECT_EQ(value, 1009u);
+}
+
+TEST_F(RegistryAccessTest, DwordReadRefusesOtherTypesAndLongData) {
+  ASSERT_EQ(registry_.ensureKey(HKEY_CURRENT_USER, "K"), kErrorSuccess);
+  ASSERT_EQ(registry_.setValue(HKEY_CURRENT_USER, "K", "text", REG_SZ, std::string("1010", 5)),
+            kErrorSuccess);
+  ASSERT_EQ(registry_.setValue(HKEY_CURRENT_USER, "K", "long", REG_DWORD,
+                               std::string("\xf2\x03\0\0\0\0\0\0", 8)),
+            kErrorSuccess);
+  ASSERT_EQ(registry_.setValue(HKEY_CURRENT_USER, "K", "short", REG_DWORD, "\xf2\x03"),
+            kErrorSuccess);
+  std::uint32_t value = 99;
+  EXPECT_EQ(registry_.readDword(HKEY_CURRENT_USER, "K", "text", value), kErrorUnsupportedType);
+  EXPECT_EQ(registry_.readDword(HKEY_CURRENT_USER, "K", "long", value), kErrorMoreData);
+  EXPECT_EQ(registry_.readDword(HKEY_CURRENT_USER, "K", "missing", value), kErrorFileNotFound);
+  EXPECT_EQ(value, 99u);
+  // Fewer bytes land in a buffer that starts as 0.
+  EXPECT_EQ(registry_.readDword(HKEY_CURRENT_USER, "K", "short", value), kErrorSuccess);
+  EXPECT_EQ(value, 1010u);
+}
+
+TEST_F(RegistryAccessTest, DwordIsFourLittleEndianBytes) {
+  ASSERT_EQ(registry_.ensureKey(HKEY_CURRENT_USER, "K"), kErrorSuccess);
+  ASSERT_EQ(registry_.writeDword(HKEY_CURRENT_USER, "K", "n", 0x01020304u), kErrorSuccess);
+  RegistryType type = REG_NONE;
+  std::string data;
+  ASSERT_EQ(registry_.queryValue(HKEY_CURRENT_USER, "K", "n", type, data), kErrorSuccess);
+  EXPECT_EQ(type, REG_DWORD);
+  EXPECT_EQ(data, std::string("\x04\x03\x02\x01", 4));
+}
+
+TEST_F(RegistryAccessTest, DefaultStringKeepsItsCharactersAndOneNul) {
+  ASSERT_EQ(registry_.ensureKey(HKEY_CLASSES_ROOT, "Talvek\\shell\\open"), kErrorSuccess);
+  const std::string text = "&Decode with Talvek \xe4\xf6 \"quoted\" %1";
+  ASSERT_EQ(registry_.setDefaultString(HKEY_CLASSES_ROOT, "Talvek\\shell\\open", text),
+            kErrorSuccess);
+  RegistryType type = REG_NONE;
+  std::string data;
+  ASSERT_EQ(registry_.queryValue(HKEY_CLASSES_ROOT, "Talvek\\shell\\open", "", type, data),
+            kErrorSuccess);
+  EXPECT_EQ(type, REG_SZ);
+  EXPECT_EQ(data, text + '\0');
+  // A C string ends at its first NUL.
+  ASSERT_EQ(registry_.setDefaultString(HKEY_CLASSES_ROOT, "Talvek\\shell\\open",
+                                       std::string("ab\0cd", 5)),
+            kErrorSuccess);
+  ASSERT_EQ(registry_.queryValue(HKEY_CLASSES_ROOT, "Talvek\\shell\\open", "", type, data),
+            kErrorSuccess);
+  EXPECT_EQ(data, std::string("ab\0", 3));
+}
+
+TEST_F(RegistryAccessTest, RefusesEmptyLevelsInPaths) {
+  for (const char* path : {"\\Software", "Software\\", "Software\\\\Brellam"}) {
+    EXPECT_EQ(registry_.ensureKey(HKEY_CURRENT_USER, path), kErrorBadPathname) << path;
+  }
+  EXPECT_FALSE(pathExists(storePath()));
+  // The empty path is the root, which is there without being created.
+  EXPECT_TRUE(registry_.keyExists(HKEY_CURRENT_USER, ""));
+  EXPECT_EQ(registry_.ensureKey(HKEY_CURRENT_USER, ""), kErrorSuccess);
+}
+
+TEST_F(RegistryAccessTest, DeleteKeyTakesSubkeysButNotNamesalikes) {
+  ASSERT_EQ(registry_.ensureKey(HKEY_CURRENT_USER, "S\\Talvek\\Sub"), kErrorSuccess);
+  ASSERT_EQ(registry_.ensureKey(HKEY_CURRENT_USER, "S\\Talvek2"), kErrorSuccess);
+  ASSERT_EQ(registry_.ensureKey(HKEY_CURRENT_USER, "S\\Talvek]"), kErrorSuccess);
+  ASSERT_EQ(registry_.writeDword(HKEY_CURRENT_USER, "S\\Talvek\\Sub", "n", 1), kErrorSuccess);
+  ASSERT_EQ(registry_.writeDword(HKEY_CURRENT_USER, "S\\Talvek2", "n", 2), kErrorSuccess);
+
+  EXPECT_EQ(registry_.deleteKey(HKEY_CURRENT_USER, "s\\talvek"), kErrorSuccess);
+  EXPECT_FALSE(registry_.keyExists(HKEY_CURRENT_USER, "S\\Talvek"));
+  EXPECT_FALSE(registry_.keyExists(HKEY_CURRENT_USER, "S\\Talvek\\Sub"));
+  EXPECT_TRUE(registry_.keyExists(HKEY_CURRENT_USER, "S\\Talvek2"));
+  EXPECT_TRUE(registry_.keyExists(HKEY_CURRENT_USER, "S\\Talvek]"));
+  std::uint32_t value = 0;
+  EXPECT_EQ(registry_.readDword(HKEY_CURRENT_USER, "S\\Talvek2", "n", value), kErrorSuccess);
+  // A re-created key starts empty.
+  ASSERT_EQ(registry_.ensureKey(HKEY_CURRENT_USER, "S\\Talvek\\Sub"), kErrorSuccess);
+  EXPECT_EQ(registry_.readDword(HKEY_CURRENT_USER, "S\\Talvek\\Sub", "n", value),
+            kErrorFileNotFound);
+  EXPECT_EQ(registry_.deleteKey(HKEY_CURRENT_USER, ""), kErrorAccessDenied);
+}
+
+TEST_F(RegistryAccessTest, ValuesSurviveANewConnection) {
+  ASSERT_EQ(registry_.ensureKey(HKEY_CURRENT_USER, "K"), kErrorSuccess);
+  ASSERT_EQ(registry_.writeDword(HKEY_CURRENT_USER, "K", "n", 42), kErrorSuccess);
+  RegistryAccess again(storePath());
+  std::uint32_t value = 0;
+  EXPECT_EQ(again.readDword(HKEY_CURRENT_USER, "k", "N", value), kErrorSuccess);
+  EXPECT_EQ(value, 42u);
+}
+
+TEST_F(RegistryAccessTest, NoStoreWithoutALocation) {
+  RegistryAccess nowhere("");
+  std::uint32_t value = 0;
+  EXPECT_EQ(nowhere.ensureKey(HKEY_CURRENT_USER, "K"), kErrorAccessDenied);
+  EXPECT_EQ(nowhere.readDword(HKEY_CURRENT_USER, "K", "n", value), kErrorFileNotFound);
+}
+
+// A store whose file was damaged after the value 42 was written to it.
+class DamagedStoreTest : public RegistryAccessTest {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(registry_.ensureKey(HKEY_CURRENT_USER, "Software\\Brellam\\Talvek"), kErrorSuccess);
+    ASSERT_EQ(registry_.writeDword(HKEY_CURRENT_USER, "Software\\Brellam\\Talvek", "n", 42),
+              kErrorSuccess);
+    // Enough data for several pages, so parts of the file can go missing.
+    ASSERT_EQ(registry_.ensureKey(HKEY_CLASSES_ROOT, "Key0"), kErrorSuccess);
+    ASSERT_EQ(
+        registry_.setValue(HKEY_CLASSES_ROOT, "Key0", "big", REG_BINARY, std::string(10000, 'b')),
+        kErrorSuccess);
+    original_ = readFile(storePath());
+    ASSERT_GE(original_.size(), 3 * 4096u);
+  }
+
+  std::string storeDir() const { return temp_.path() + "/config/Brellam/Talvek"; }
+
+  // Reads give nothing; the next write moves the file aside, keeping its
+  // bytes, and a fresh store takes its place.
+  void expectRecovery(const std::string& damaged) {
+    std::uint32_t value = 7;
+    const RegResult read =
+        registry_.readDword(HKEY_CURRENT_USER, "Software\\Brellam\\Talvek", "n", value);
+    EXPECT_NE(read, kErrorSuccess);
+    EXPECT_EQ(value, 7u);
+    EXPECT_TRUE(namesStartingWith(storeDir(), "registry.db.corrupt-").empty());
+
+    EXPECT_EQ(registry_.ensureKey(HKEY_CURRENT_USER, "Software\\Brellam\\Talvek"), kErrorSuccess);
+    const auto aside = namesStartingWith(storeDir(), "registry.db.corrupt-");
+    ASSERT_EQ(aside.size(), 1u);
+    EXPECT_EQ(readFile(storeDir() + "/" + aside[0]), damaged);
+    EXPECT_EQ(registry_.writeDword(HKEY_CURRENT_USER, "Software\\Brellam\\Talvek", "n", 9),
+              kErrorSuccess);
+    EXPECT_EQ(registry_.readDword(HKEY_CURRENT_USER, "Software\\Brellam\\Talvek", "n", value),
+              kErrorSuccess);
+    EXPECT_EQ(value, 9u);
+    EXPECT_FALSE(registry_.keyExists(HKEY_CLASSES_ROOT, "Key0"));
+  }
+
+  std::string original_;
+};
+
+TEST_F(DamagedStoreTest, NotADatabase) {
+  const std::string text(5000, 'x');
+  writeFile(storePath(), text);
+  std::uint32_t value = 0;
+  EXPECT_EQ(registry_.readDword(HKEY_CURRENT_USER, "Software\\Brellam\\Talvek", "n", value),
+            kErrorBadDb);
+  expectRecovery(text);
+}
+
+TEST_F(DamagedStoreTest, Truncated) {
+  for (const std::size_t length : {std::size_t{4096}, std::size_t{1000}}) {
+    SCOPED_TRACE(length);
+    writeFile(storePath(), original_.substr(0, length));
+    expectRecovery(original_.substr(0, length));
+    for (const auto& name : namesStartingWith(storeDir(), "registry.db.corrupt-")) {
+      std::filesystem::remove(storeDir() + "/" + name);
+    }
+    writeFile(storePath(), original_);
+  }
+}
+
+TEST_F(DamagedStoreTest, OverwrittenPages) {
+  std::string damaged = original_;
+  for (std::size_t i = 4096; i < damaged.size(); ++i) damaged[i] = '\xff';
+  writeFile(storePath(), damaged);
+  expectRecovery(damaged);
+}
+
+TEST_F(DamagedStoreTest, StaleJournalGoesAsideWithIt) {
+  writeFile(storePath(), std::string(5000, 'x'));
+  writeFile(storePath() + "-journal", std::string(600, 'j'));
+  EXPECT_EQ(registry_.ensureKey(HKEY_CURRENT_USER, "K"), kErrorSuccess);
+  EXPECT_FALSE(pathExists(storePath() + "-journal"));
+  EXPECT_FALSE(namesStartingWith(storeDir(), "registry.db.corrupt-").empty());
+  EXPECT_TRUE(registry_.keyExists(HKEY_CURRENT_USER, "K"));
+}
+
+TEST_F(DamagedStoreTest, SomethingElseAtThePath) {
+  ASSERT_EQ(::unlink(storePath().c_str()), 0);
+  ASSERT_EQ(::mkdir(storePath().c_str(), 0700), 0);
+  std::uint32_t value = 7;
+  EXPECT_NE(registry_.readDword(HKEY_CURRENT_USER, "Software\\Brellam\\Talvek", "n", value),
+            kErrorSuccess);
+  EXPECT_EQ(registry_.ensureKey(HKEY_CURRENT_USER, "K"), kErrorSuccess);
+  EXPECT_TRUE(registry_.keyExists(HKEY_CURRENT_USER, "K"));
+  EXPECT_EQ(namesStartingWith(storeDir(), "registry.db.corrupt-").size(), 1u);
+}
+
+TEST_F(DamagedStoreTest, UnreadableFile) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root reads every file";
+  ASSERT_EQ(::chmod(storePath().c_str(), 0200), 0);
+  std::uint32_t value = 7;
+  EXPECT_EQ(registry_.readDword(HKEY_CURRENT_USER, "Software\\Brellam\\Talvek", "n", value),
+            kErrorAccessDenied);
+  EXPECT_EQ(registry_.ensureKey(HKEY_CURRENT_USER, "K"), kErrorSuccess);
+  EXPECT_EQ(namesStartingWith(storeDir(), "registry.db.corrupt-").size(), 1u);
+}
+
+TEST_F(DamagedStoreTest, WriteProtectedFileIsKept) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root writes every file";
+  ASSERT_EQ(::chmod(storePath().c_str(), 0400), 0);
+  std::uint32_t value = 0;
+  EXPECT_EQ(registry_.readDword(HKEY_CURRENT_USER, "Software\\Brellam\\Talvek", "n", value),
+            kErrorSuccess);
+  EXPECT_EQ(value, 42u);
+  EXPECT_EQ(registry_.writeDword(HKEY_CURRENT_USER, "Software\\Brellam\\Talvek", "n", 1),
+            kErrorAccessDenied);
+  EXPECT_TRUE(namesStartingWith(storeDir(), "registry.db.corrupt-").empty());
+}
+
+}  // namespace
+}  // namespace talvek

@@ -8,11 +8,15 @@
 
 // Q_INIT_RESOURCE names a global function; it must be called outside any
 // namespace.
-static void initTalvekResources() { Q_INIT_RESOURCE(talvek); }
+static void initTalvekResources() {
+  Q_INIT_RESOURCE(talvek);
+}
 
 namespace talvek {
 
-void initResources() { initTalvekResources(); }
+void initResources() {
+  initTalvekResources();
+}
 
 EncoderApp::EncoderApp(int argc, const char* const* argv, OptionStorage* options,
                        std::string manualDirectory)

@@ -6,6 +6,7 @@
 #include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFocusEvent>
 #include <QGroupBox>
 #include <QIcon>
 #include <QKeyEvent>
@@ -40,6 +41,21 @@ std::vector<std::string> localPaths(const QMimeData* data) {
   return paths;
 }
 
+// An option button outside the tab order. Qt makes the focused button of an
+// exclusive group a tab stop; the template keeps both out of it.
+class OptionButton : public QRadioButton {
+ public:
+  OptionButton(const QString& text, QWidget* parent) : QRadioButton(text, parent) {
+    setFocusPolicy(Qt::ClickFocus);
+  }
+
+ protected:
+  void focusInEvent(QFocusEvent* event) override {
+    QRadioButton::focusInEvent(event);
+    setFocusPolicy(Qt::ClickFocus);
+  }
+};
+
 QWidget* makeControl(const TemplateControl& entry, QWidget* parent) {
   const QString text = QString::fromUtf8(entry.text);
   switch (entry.kind) {
@@ -68,12 +84,8 @@ QWidget* makeControl(const TemplateControl& entry, QWidget* parent) {
       button->setDefault(false);
       return button;
     }
-    case ControlKind::RadioButton: {
-      auto* button = new QRadioButton(text, parent);
-      // Reached by mouse and mnemonic, never by Tab.
-      button->setFocusPolicy(Qt::ClickFocus);
-      return button;
-    }
+    case ControlKind::RadioButton:
+      return new OptionButton(text, parent);
   }
   return nullptr;
 }
@@ -194,19 +206,24 @@ void EncoderWindow::checkButton(int id) {
   if (auto* radio = qobject_cast<QRadioButton*>(control(id))) radio->setChecked(true);
 }
 
-int EncoderWindow::messageBox(const std::string& text, const std::string& caption,
-                              unsigned flags) {
-  std::unique_ptr<QMessageBox> box = makeMessageBox(this, QString::fromStdString(text),
-                                                    QString::fromStdString(caption), flags);
+int EncoderWindow::messageBox(const std::string& text, const std::string& caption, unsigned flags) {
+  std::unique_ptr<QMessageBox> box =
+      makeMessageBox(this, QString::fromStdString(text), QString::fromStdString(caption), flags);
   runModal_(*box);
   return messageBoxAnswer(*box);
 }
 
-void EncoderWindow::beginWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+void EncoderWindow::beginWaitCursor() {
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+}
 
-void EncoderWindow::restoreCursor() { QApplication::restoreOverrideCursor(); }
+void EncoderWindow::restoreCursor() {
+  QApplication::restoreOverrideCursor();
+}
 
-void EncoderWindow::beep(unsigned) { QApplication::beep(); }
+void EncoderWindow::beep(unsigned) {
+  QApplication::beep();
+}
 
 std::optional<std::string> EncoderWindow::runFileDialog(bool save, const FileDialogSpec& spec) {
   const FileDialogRequest request{save, QString::fromStdString(spec.filter),
@@ -236,9 +253,13 @@ void EncoderWindow::showAbout() {
   runModal_(about);
 }
 
-void EncoderWindow::endDialog(int result) { done(result == IDOK ? Accepted : Rejected); }
+void EncoderWindow::endDialog(int result) {
+  done(result == IDOK ? Accepted : Rejected);
+}
 
-void EncoderWindow::reject() { runCommand(IDCANCEL); }
+void EncoderWindow::reject() {
+  runCommand(IDCANCEL);
+}
 
 void EncoderWindow::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);

@@ -22,13 +22,17 @@ QString qtPatterns(const QString& windowsPatterns) {
 }  // namespace
 
 QStringList qtNameFilters(const QString& windowsFilter) {
-  QStringList parts = windowsFilter.split(QLatin1Char('|'));
+  // Every field ends with '|'; what follows the last one is no field.
+  QStringList fields = windowsFilter.split(QLatin1Char('|'));
+  fields.removeLast();
   QStringList filters;
-  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-    if (parts[i].isEmpty() && parts[i + 1].isEmpty()) break;
+  for (qsizetype i = 0; i + 1 < fields.size(); i += 2) {
+    const QString& description = fields[i];
+    const QString& pattern = fields[i + 1];
+    if (description.isEmpty() && pattern.isEmpty()) break;
     // Qt reads the patterns from the last parentheses; the description,
     // which may carry parentheses of its own, is all that is shown.
-    filters << QStringLiteral("%1 (%2)").arg(parts[i], qtPatterns(parts[i + 1]));
+    filters << QStringLiteral("%1 (%2)").arg(description, qtPatterns(pattern));
   }
   return filters;
 }

@@ -21,8 +21,8 @@ int main(int argc, char** argv) {
   talvek::RegistryAccess registry(talvek::defaultRegistryPath());
   talvek::OptionsStore store(registry, argc > 0 ? argv[0] : "", talvek::defaultDesktopExport());
   talvek::StoredOptions options(store);
-  talvek::EncoderApp app(argc, argv, &options,
-                         talvek::manualDirectory(talvek::executableDirectory(),
-                                                 TALVEK_MANUAL_FROM_BIN));
+  talvek::EncoderApp app(
+      argc, argv, &options,
+      talvek::manualDirectory(talvek::executableDirectory(), TALVEK_MANUAL_FROM_BIN));
   return app.run();
 }

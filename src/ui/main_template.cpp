@@ -63,13 +63,21 @@ const std::array<Accelerator, 8> kAccelerators = {{
 
 }  // namespace
 
-std::span<const TemplateControl> mainTemplate() { return kMain; }
+std::span<const TemplateControl> mainTemplate() {
+  return kMain;
+}
 
-QSize mainDialogSize() { return QSize(433, 157); }
+QSize mainDialogSize() {
+  return QSize(433, 157);
+}
 
-std::span<const MenuEntry> mainMenu() { return kMenu; }
+std::span<const MenuEntry> mainMenu() {
+  return kMenu;
+}
 
-std::span<const Accelerator> acceleratorTable() { return kAccelerators; }
+std::span<const Accelerator> acceleratorTable() {
+  return kAccelerators;
+}
 
 int acceleratorCommand(QKeyCombination key) {
   // Virtual-key accelerators without Shift or Alt match only those exact
@@ -81,12 +89,20 @@ int acceleratorCommand(QKeyCombination key) {
   return 0;
 }
 
-QSize aboutDialogSize() { return QSize(173, 167); }
+QSize aboutDialogSize() {
+  return QSize(173, 167);
+}
 
-QRect aboutPictureRect() { return QRect(1, 1, 171, 144); }
+QRect aboutPictureRect() {
+  return QRect(1, 1, 171, 144);
+}
 
-QRect aboutLineRect() { return QRect(1, 147, 171, 1); }
+QRect aboutLineRect() {
+  return QRect(1, 147, 171, 1);
+}
 
-QRect aboutButtonRect() { return QRect((173 - 50) / 2, 150, 50, 14); }
+QRect aboutButtonRect() {
+  return QRect((173 - 50) / 2, 150, 50, 14);
+}
 
 }  // namespace talvek

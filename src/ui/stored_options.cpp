@@ -9,6 +9,8 @@ int StoredOptions::loadOptType() {
   return store_.loadOptType() == kOptKeyFile ? IDC_USE_KEY_FILE : IDC_USE_PASSWORD;
 }
 
-void StoredOptions::saveOptType(bool passwordChecked) { store_.saveOptType(passwordChecked); }
+void StoredOptions::saveOptType(bool passwordChecked) {
+  store_.saveOptType(passwordChecked);
+}
 
 }  // namespace talvek

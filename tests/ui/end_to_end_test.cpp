@@ -24,8 +24,8 @@ class EndToEndTest : public QObject {
     test::TempDir dir;
     const std::string plain = "The quick brown fox\njumps over the lazy dog.\n";
     test::writeFile(dir.file("letter.txt"), plain);
-    QVERIFY(transformFile(dir.file("letter.txt"), dir.file("letter.tc"), "open sesame", true,
-                          false));
+    QVERIFY(
+        transformFile(dir.file("letter.txt"), dir.file("letter.tc"), "open sesame", true, false));
     QVERIFY(QFile::remove(QString::fromStdString(dir.file("letter.txt"))));
 
     RegistryAccess registry(dir.file("registry.db"));

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QUrl>
 
 #include "ui/about_dialog.h"
@@ -27,15 +28,15 @@ QString buttonName(QMessageBox& box, QAbstractButton* button) {
 }  // namespace
 
 ScriptedWindow::ScriptedWindow(const QString& programDirectory, const QString& commandLineFile) {
-  window_ = std::make_unique<EncoderWindow>(DialogEnvironment{
-      &options_, programDirectory.toStdString(), commandLineFile.toStdString()});
+  window_ = std::make_unique<EncoderWindow>(
+      DialogEnvironment{&options_, programDirectory.toStdString(), commandLineFile.toStdString()});
   window_->setModalRunner([this](QDialog& dialog) { return runModal(dialog); });
   window_->setDocumentOpener([this](const QUrl& url) {
     trace << QStringLiteral("document: ") + url.toLocalFile();
     return documentOpens;
   });
-  window_->dialog().setTransformJob([this](std::string, std::string, std::string, bool encode,
-                                           bool, JobReport*, const JobProgress&) {
+  window_->dialog().setTransformJob([this](std::string, std::string, std::string, bool encode, bool,
+                                           JobReport*, const JobProgress&) {
     trace << (encode ? QStringLiteral("job: encode") : QStringLiteral("job: decode"));
     return true;
   });
@@ -63,9 +64,9 @@ int ScriptedWindow::runModal(QDialog& dialog) {
     return answer;
   }
   if (auto* files = qobject_cast<QFileDialog*>(&dialog)) {
-    FileDialogRecord record{files->acceptMode(),          files->fileMode(),
-                            files->nameFilters(),         files->selectedNameFilter(),
-                            files->defaultSuffix(),       {},
+    FileDialogRecord record{files->acceptMode(),    files->fileMode(),
+                            files->nameFilters(),   files->selectedNameFilter(),
+                            files->defaultSuffix(), {},
                             files->options()};
     fileDialogs.push_back(record);
     const bool save = files->acceptMode() == QFileDialog::AcceptSave;
@@ -88,10 +89,16 @@ int ScriptedWindow::runModal(QDialog& dialog) {
   return QDialog::Rejected;
 }
 
-QLineEdit* ScriptedWindow::edit(int id) { return controlAs<QLineEdit>(*window_, id); }
+QLineEdit* ScriptedWindow::edit(int id) {
+  return controlAs<QLineEdit>(*window_, id);
+}
 
-QString ScriptedWindow::text(int id) { return edit(id)->text(); }
+QString ScriptedWindow::text(int id) {
+  return edit(id)->text();
+}
 
-void ScriptedWindow::setText(int id, const QString& text) { edit(id)->setText(text); }
+void ScriptedWindow::setText(int id, const QString& text) {
+  edit(id)->setText(text);
+}
 
 }  // namespace talvek::test

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QString>
 #include <QStringList>

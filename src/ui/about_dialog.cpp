@@ -22,10 +22,15 @@ AboutDialog::AboutDialog(QWidget* owner) : QDialog(owner) {
   picture_ = new QLabel(this);
   picture_->setObjectName(QStringLiteral("aboutPicture"));
   picture_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-  // Larger than its frame, the picture is centred and clipped, not scaled.
   picture_->setAlignment(Qt::AlignCenter);
-  picture_->setPixmap(QPixmap(QStringLiteral(":/talvek/about.png")));
   picture_->setGeometry(unitsToPixels(aboutPictureRect(), base));
+  // With this font the frame is lower than the picture: shrink the picture
+  // to fit rather than cut off its top and bottom.
+  const QPixmap art(QStringLiteral(":/talvek/about.png"));
+  const QSize room = picture_->contentsRect().size();
+  const bool fits = art.width() <= room.width() && art.height() <= room.height();
+  picture_->setPixmap(fits ? art : art.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+  artSize_ = art.size();
 
   auto* line = new QFrame(this);
   line->setObjectName(QStringLiteral("aboutLine"));

@@ -16,6 +16,8 @@ class AboutDialog : public QDialog {
 
   QLabel* picture() const { return picture_; }
   QPushButton* okButton() const { return ok_; }
+  // The picture as drawn, before any shrinking to fit its frame.
+  QSize artSize() const { return artSize_; }
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -23,6 +25,7 @@ class AboutDialog : public QDialog {
  private:
   QLabel* picture_;
   QPushButton* ok_;
+  QSize artSize_;
 };
 
 }  // namespace talvek

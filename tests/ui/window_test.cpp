@@ -476,7 +476,7 @@ class WindowTest : public QObject {
     // Seen while the box is open; compared once it has closed, so a
     // mismatch cannot leave it open.
     QString caption;
-    QSize size, pictureSize;
+    QSize size, artSize, pictureSize, pictureRoom;
     QRect pictureFrame;
     QList<QWidget*> tabStops;
     QWidget* focus = nullptr;
@@ -487,7 +487,9 @@ class WindowTest : public QObject {
       QTimer::singleShot(0, about, [&, about] {
         caption = about->windowTitle();
         size = about->size();
+        artSize = about->artSize();
         pictureSize = about->picture()->pixmap().size();
+        pictureRoom = about->picture()->contentsRect().size();
         pictureFrame = about->picture()->geometry();
         focus = about->focusWidget();
         ok = about->okButton();
@@ -504,7 +506,11 @@ class WindowTest : public QObject {
     window.runCommand(ID_HELP_ABOUT);
     QCOMPARE(caption, QStringLiteral("About Talvek"));
     QCOMPARE(size, QSize(303, 251));
-    QCOMPARE(pictureSize, QSize(300, 250));
+    QCOMPARE(artSize, QSize(300, 250));
+    // Shrunk to the frame's height, the picture keeps its proportions.
+    QCOMPARE(pictureSize.height(), pictureRoom.height());
+    QVERIFY(pictureSize.width() <= pictureRoom.width());
+    QCOMPARE(pictureSize.width(), pictureRoom.height() * 300 / 250);
     QCOMPARE(pictureFrame, QRect(2, 2, 299, 216));
     QCOMPARE(focus, ok);
     QCOMPARE(tabStops, QList<QWidget*>{ok});

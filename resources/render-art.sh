@@ -1,6 +1,7 @@
 #!/bin/sh
-# Regenerates every PNG under resources/ from its SVG source. Sizes of 16 px come from the
-# pixel-drawn *-16.svg variants, which stay crisp where a scaled-down drawing would blur.
+# Regenerates every PNG under resources/ from its SVG source. A size with its own drawing
+# (icons/NAME-SIZE.svg, made on that pixel grid) uses it, since scaling the full drawing down
+# that far blurs its edges; the other sizes are rendered from icons/NAME.svg.
 set -eu
 cd "$(dirname "$0")"
 command -v rsvg-convert >/dev/null || { echo "render-art.sh: rsvg-convert is missing (apt-get install librsvg2-bin)" >&2; exit 1; }
@@ -10,9 +11,10 @@ render() { # source size output
 }
 
 for name in talvek talvek-encoded morva-key; do
-    render "icons/$name-16.svg" 16 "icons/$name-16.png"
-    for size in 32 48; do
-        render "icons/$name.svg" "$size" "icons/$name-$size.png"
+    for size in 16 32 48; do
+        source="icons/$name-$size.svg"
+        [ -f "$source" ] || source="icons/$name.svg"
+        render "$source" "$size" "icons/$name-$size.png"
     done
 done
 render icons/talvek.svg 256 icons/talvek-256.png
@@ -20,5 +22,10 @@ render icons/talvek.svg 256 icons/talvek-256.png
 if [ -f about.svg ]; then
     # The About picture is opaque; the background keeps it free of an alpha channel's effects.
     rsvg-convert --width 300 --height 250 --background-color '#ffffff' --output about.png about.svg
+fi
+# The manual is one self-contained file, so it carries the program icon inline.
+if [ -f Manual.html ]; then
+    logo=$(base64 -w0 icons/talvek-48.png)
+    sed -i "s|\(<img id=\"logo\" alt=\"\" src=\"data:image/png;base64,\)[^\"]*|\1$logo|" Manual.html
 fi
 echo "render-art.sh: done"

@@ -92,7 +92,6 @@ std::string desktopExecArgument(const std::string& argument) {
 std::string desktopEntry(const std::string& executablePath) {
   return "[Desktop Entry]\n"
          "Type=Application\n"
-         "Version=1.5\n"
          "Name=Talvek\n"
          "GenericName=File Encoder\n"
          "Comment=Encode and decode files with a password or a Morva~Key\n"

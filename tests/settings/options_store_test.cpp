@@ -1,1 +1,182 @@
+// The stored option and the keys refreshed with it.
+#include "settings/options_store.h"
 
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "settings_test_env.h"
+#include "temp_dir.h"
+
+namespace talvek {
+namespace {
+
+using test::namesStartingWith;
+using test::pathExists;
+using test::writeFile;
+
+constexpr char kProgram[] = "/opt/talvek/talvek";
+
+class OptionsStoreTest : public test::SettingsTest {
+ protected:
+  RegistryAccess registry_{storePath()};
+  OptionsStore options_{registry_, kProgram};
+
+  RegResult storedOptType(std::uint32_t& value) {
+    return registry_.readDword(HKEY_CURRENT_USER, ProductKeyPath, "optType", value);
+  }
+};
+
+TEST_F(OptionsStoreTest, FirstRunChoosesPasswordAndStoresItOnClosing) {
+  EXPECT_EQ(options_.loadOptType(), kOptPassword);
+  std::uint32_t value = 0;
+  EXPECT_EQ(storedOptType(value), kErrorFileNotFound);
+
+  options_.saveOptType(true);
+  ASSERT_EQ(storedOptType(value), kErrorSuccess);
+  EXPECT_EQ(value, 1009u);
+  RegistryType type = REG_NONE;
+  std::string data;
+  ASSERT_EQ(
+      registry_.queryValue(HKEY_CURRENT_USER, "Software\\Brellam\\Talvek", "optType", type, data),
+      kErrorSuccess);
+  EXPECT_EQ(type, REG_DWORD);
+  EXPECT_EQ(data, std::string("\xf1\x03\0\0", 4));
+}
+
+TEST_F(OptionsStoreTest, KeysAreKeptUnderBothRootsOnlyTheUserHoldsTheValue) {
+  options_.loadOptType();
+  for (RegistryRoot root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+    EXPECT_TRUE(registry_.keyExists(root, "Software\\Brellam"));
+    EXPECT_TRUE(registry_.keyExists(root, "Software\\Brellam\\Talvek"));
+  }
+  options_.saveOptType(false);
+  std::uint32_t value = 0;
+  EXPECT_EQ(registry_.readDword(HKEY_LOCAL_MACHINE, ProductKeyPath, "optType", value),
+            kErrorFileNotFound);
+}
+
+TEST_F(OptionsStoreTest, KeyFileChoiceSurvivesARestart) {
+  options_.loadOptType();
+  options_.saveOptType(false);
+
+  RegistryAccess registry(storePath());
+  OptionsStore restarted(registry, kProgram);
+  EXPECT_EQ(restarted.loadOptType(), kOptKeyFile);
+  restarted.saveOptType(true);
+  EXPECT_EQ(options_.loadOptType(), kOptPassword);
+}
+
+TEST_F(OptionsStoreTest, AnythingButTheKeyFileNumberMeansPassword) {
+  options_.loadOptType();
+  const struct {
+    RegistryType type;
+    std::string data;
+  } stored[] = {
+      {REG_SZ, std::string("1010", 5)},
+      {REG_DWORD, std::string("\0\0\0\0", 4)},
+      {REG_DWORD, std::string("\x07\0\0\0", 4)},
+      {REG_DWORD, std::string("\xf2\x03\0\0\0\0\0\0", 8)},
+      {REG_BINARY, std::string("\xf2\x03\0\0", 4)},
+  };
+  for (const auto& value : stored) {
+    ASSERT_EQ(
+        registry_.setValue(HKEY_CURRENT_USER, ProductKeyPath, "optType", value.type, value.data),
+        kErrorSuccess);
+    EXPECT_EQ(options_.loadOptType(), kOptPassword) << value.type << " " << value.data.size();
+  }
+  ASSERT_EQ(registry_.writeDword(HKEY_CURRENT_USER, ProductKeyPath, "optType", 1010),
+            kErrorSuccess);
+  EXPECT_EQ(options_.loadOptType(), kOptKeyFile);
+}
+
+TEST_F(OptionsStoreTest, DeletedProductKeyIsCreatedAgainOnSave) {
+  options_.loadOptType();
+  ASSERT_EQ(registry_.deleteKey(HKEY_CURRENT_USER, "Software\\Brellam"), kErrorSuccess);
+  ASSERT_FALSE(registry_.keyExists(HKEY_CURRENT_USER, ProductKeyPath));
+
+  options_.saveOptType(false);
+  std::uint32_t value = 0;
+  ASSERT_EQ(storedOptType(value), kErrorSuccess);
+  EXPECT_EQ(value, 1010u);
+}
+
+TEST_F(OptionsStoreTest, DamagedStoreFallsBackThenStartsAfresh) {
+  options_.saveOptType(false);
+  writeFile(storePath(), std::string(3000, '\x5a'));
+  EXPECT_EQ(options_.loadOptType(), kOptPassword);
+  options_.saveOptType(false);
+  EXPECT_EQ(options_.loadOptType(), kOptKeyFile);
+  EXPECT_EQ(
+      namesStartingWith(temp_.path() + "/config/Brellam/Talvek", "registry.db.corrupt-").size(),
+      1u);
+}
+
+TEST_F(OptionsStoreTest, NoUsableLocationStillGivesPassword) {
+  // A file where the store's directory should be: nothing can be created.
+  writeFile(temp_.path() + "/blocked", "");
+  RegistryAccess registry(temp_.path() + "/blocked/Brellam/Talvek/registry.db");
+  OptionsStore options(registry, kProgram);
+  EXPECT_EQ(options.loadOptType(), kOptPassword);
+  options.saveOptType(false);
+  EXPECT_EQ(options.loadOptType(), kOptPassword);
+}
+
+TEST_F(OptionsStoreTest, TwoInstancesSavingAtOnce) {
+  constexpr int kSaves = 200;
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  pid_t children[2];
+  for (int child = 0; child < 2; ++child) {
+    children[child] = ::fork();
+    ASSERT_GE(children[child], 0);
+    if (children[child] == 0) {
+      // Both start together: wait until the parent closes the pipe.
+      ::close(ready[1]);
+      char byte;
+      while (::read(ready[0], &byte, 1) > 0) {
+      }
+      RegistryAccess registry(storePath());
+      OptionsStore options(registry, kProgram);
+      int failures = 0;
+      const std::uint32_t mine = child == 0 ? 1009 : 1010;
+      for (int i = 0; i < kSaves; ++i) {
+        options.saveOptType(child == 0);
+        // The same write once more, to see its result under contention.
+        if (registry.writeDword(HKEY_CURRENT_USER, ProductKeyPath, "optType", mine) !=
+            kErrorSuccess) {
+          ++failures;
+        }
+        std::uint32_t value = 0;
+        if (registry.readDword(HKEY_CURRENT_USER, ProductKeyPath, "optType", value) !=
+                kErrorSuccess ||
+            (value != 1009 && value != 1010)) {
+          ++failures;
+        }
+      }
+      ::_exit(failures == 0 ? 0 : 1);
+    }
+  }
+  ::close(ready[0]);
+  ::close(ready[1]);
+  for (pid_t pid : children) {
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  }
+  std::uint32_t value = 0;
+  ASSERT_EQ(storedOptType(value), kErrorSuccess);
+  EXPECT_TRUE(value == 1009 || value == 1010) << value;
+  RegistryType type = REG_NONE;
+  std::string text;
+  ASSERT_EQ(registry_.queryValue(HKEY_CLASSES_ROOT, ".tc", "", type, text), kErrorSuccess);
+  EXPECT_EQ(text, std::string("Talvek", 7));
+  EXPECT_TRUE(
+      namesStartingWith(temp_.path() + "/config/Brellam/Talvek", "registry.db.corrupt-").empty());
+  EXPECT_FALSE(pathExists(storePath() + "-journal"));
+}
+
+}  // namespace
+}  // namespace talvek

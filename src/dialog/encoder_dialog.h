@@ -32,7 +32,8 @@ struct DialogEnvironment {
   // May be null: the dialog then starts with the password option and stores
   // nothing when it closes.
   OptionStorage* options = nullptr;
-  // Where Manual.html is looked for: the running program's directory.
+  // Where Manual.html is looked for: the running program's directory (with
+  // or without a trailing '/').
   std::string programDirectory;
   // The file named on the command line, or "" (see commandLineFileFromArguments).
   std::string commandLineFile;
@@ -75,8 +76,9 @@ class EncoderDialog {
   void onManual();
   void onAbout();
 
-  // Called now and then while a job runs; the window passes none.
+  // Handed to every job, which calls it now and then; the window sets none.
   void setJobProgress(JobProgress progress) { progress_ = std::move(progress); }
+  // Replaces transformFile, so tests can make a job fail in each way.
   void setTransformJob(TransformJob job) { job_ = std::move(job); }
 
  private:

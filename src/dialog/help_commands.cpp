@@ -6,7 +6,9 @@
 namespace talvek {
 
 void EncoderDialog::onManual() {
-  const std::string path = environment_.programDirectory + "/Manual.html";
+  std::string path = environment_.programDirectory;
+  if (path.empty() || path.back() != '/') path += '/';
+  path += "Manual.html";
   // A missing manual is reported here: the desktop's opener would not say.
   if (!isRegularFile(path) || !window_.openDocument(path)) {
     window_.messageBox(kNoHelp, kNoHelpCaption, MB_OK | MB_ICONHAND);

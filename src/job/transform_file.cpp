@@ -86,6 +86,7 @@ JobFailure streamTransform(const WorkingFile& working, const BlockTransform& tra
     if (!pwriteAll(out, buffer.get(), static_cast<size_t>(n), offset)) {
       return JobFailure::WriteFailed;
     }
+    startWriteback(out, offset, static_cast<uint64_t>(n));
     offset += static_cast<uint64_t>(n);
     if (progress && offset - reported >= kProgressInterval) {
       progress(offset, total);

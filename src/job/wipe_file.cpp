@@ -23,6 +23,7 @@ bool zeroFileContents(int fd, uint64_t size) {
   for (uint64_t offset = 0; ok && offset < size;) {
     const size_t n = static_cast<size_t>(std::min<uint64_t>(kZeroChunk, size - offset));
     ok = pwriteAll(fd, zeros.get(), n, offset);
+    startWriteback(fd, offset, n);
     offset += n;
   }
   // Zeros that are never synced may never leave the page cache.

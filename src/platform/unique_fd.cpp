@@ -1,6 +1,7 @@
 #include "platform/unique_fd.h"
 
 #include <errno.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace talvek {
@@ -61,6 +62,11 @@ ssize_t preadFull(int fd, void* data, size_t size, uint64_t offset) {
     done += static_cast<size_t>(n);
   }
   return static_cast<ssize_t>(done);
+}
+
+void startWriteback(int fd, uint64_t offset, uint64_t length) {
+  (void)::sync_file_range(fd, static_cast<off64_t>(offset), static_cast<off64_t>(length),
+                          SYNC_FILE_RANGE_WRITE);
 }
 
 }  // namespace talvek

@@ -47,4 +47,9 @@ bool pwriteAll(int fd, const void* data, size_t size, uint64_t offset);
 // or -1 on error. A count below size means end of file.
 ssize_t preadFull(int fd, void* data, size_t size, uint64_t offset);
 
+// Starts writing a range of the file to the device without waiting for it, so
+// that the writes overlap with the caller's work and a later fsync has little
+// left to do. Purely a hint: failures are ignored and fsync still decides.
+void startWriteback(int fd, uint64_t offset, uint64_t length);
+
 }  // namespace talvek

@@ -5,7 +5,6 @@
 #include "dialog/start_up.h"
 #include "dialog/window_constants.h"
 #include "dialog_fixture.h"
-#include "platform/file_status.h"
 
 namespace talvek::test {
 namespace {
@@ -37,12 +36,6 @@ TEST(StartUpTest, OnlyASingleArgumentNamesAFile) {
   EXPECT_EQ(commandLineFileFromArguments(2, one), "/in/my file.tc");
   EXPECT_EQ(commandLineFileFromArguments(3, two), "");
   EXPECT_EQ(commandLineFileFromArguments(0, nullptr), "");
-}
-
-TEST(StartUpTest, ExecutableDirectoryHoldsThisTest) {
-  const std::string directory = executableDirectory();
-  ASSERT_FALSE(directory.empty());
-  EXPECT_TRUE(isRegularFile(directory + "/dialog_tests"));
 }
 
 class LifecycleTest : public DialogTest {
@@ -149,6 +142,11 @@ TEST_F(LifecycleTest, ManualOpensTheDocumentNextToTheProgramOrSaysThereIsNone) {
   dialog_->onManual();
   EXPECT_TRUE(window_.messages.empty());
   EXPECT_EQ(window_.openedDocuments, std::vector<std::string>{dir_.file("Manual.html")});
+
+  // The platform gives the directory with a trailing '/'.
+  EncoderDialog withSlash(window_, DialogEnvironment{&options_, dir_.path() + "/", ""});
+  withSlash.onManual();
+  EXPECT_EQ(window_.openedDocuments.back(), dir_.file("Manual.html"));
 
   window_.openDocumentSucceeds = false;
   dialog_->onManual();

@@ -10,7 +10,8 @@
 namespace talvek::test {
 namespace {
 
-const std::string kPlain = std::string("plain text\r\n\0\x1A\xFF bytes", 22);
+constexpr char kPlainBytes[] = "plain text\r\n\0\x1A\xFF bytes";
+const std::string kPlain(kPlainBytes, sizeof(kPlainBytes) - 1);
 const std::string kQuestion = message("Warning", 0x134, "Destination file exists.\nOverwrite it?");
 
 class TransformCommandsTest : public DialogTest {

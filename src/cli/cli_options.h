@@ -1,0 +1,36 @@
+// The command line of talvek-cli: what to do, on which files, with which
+// secret.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace talvek {
+
+enum class CliCommand { Encode, Decode, GenerateKey, Help, Version };
+
+enum class SecretSource {
+  Terminal,       // ask for the password twice, without echo
+  KeyFile,        // --key-file PATH
+  PasswordFile,   // --password-file PATH: its first line
+  PasswordStdin,  // --password-stdin: the first line of standard input
+};
+
+struct CliOptions {
+  CliCommand command = CliCommand::Help;
+  std::string source;       // the key file's path for GenerateKey
+  std::string destination;  // "" for the proposed one
+  SecretSource secret = SecretSource::Terminal;
+  std::string secretPath;  // for KeyFile and PasswordFile
+  bool assumeYes = false;
+};
+
+// Parses the arguments after the program's name. False with `error` set on a
+// usage error.
+bool parseCliArguments(const std::vector<std::string>& args, CliOptions& options,
+                       std::string& error);
+
+// The text --help prints.
+std::string cliUsage();
+
+}  // namespace talvek

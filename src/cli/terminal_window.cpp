@@ -1,0 +1,53 @@
+#include "cli/terminal_window.h"
+
+#include "dialog/window_constants.h"
+
+namespace talvek {
+
+namespace {
+
+bool isYes(const std::string& answer) {
+  return answer == "y" || answer == "Y" || answer == "yes" || answer == "Yes" || answer == "YES";
+}
+
+}  // namespace
+
+TerminalWindow::TerminalWindow(std::ostream& err, LineReader readAnswer, bool canAsk,
+                               bool assumeYes)
+    : err_(err), readAnswer_(std::move(readAnswer)), canAsk_(canAsk), assumeYes_(assumeYes) {}
+
+std::string TerminalWindow::controlText(int id) {
+  const auto it = texts_.find(id);
+  return it == texts_.end() ? std::string() : it->second;
+}
+
+int TerminalWindow::messageBox(const std::string& text, const std::string& caption,
+                               unsigned flags) {
+  if ((flags & MB_TYPEMASK) != MB_YESNO) {
+    err_ << caption << ": " << text << std::endl;
+    return IDOK;
+  }
+  if (assumeYes_) return IDYES;
+  // No is the default: anything but a clear yes, and no answer at all, is No.
+  err_ << caption << ": " << text << " [y/N] " << std::flush;
+  if (!canAsk_) {
+    err_ << "n (standard input is not a terminal; --yes answers yes)" << std::endl;
+    return IDNO;
+  }
+  const std::optional<std::string> answer = readAnswer_();
+  if (!answer) err_ << std::endl;
+  return answer && isYes(*answer) ? IDYES : IDNO;
+}
+
+std::optional<std::string> TerminalWindow::openFileDialog(const FileDialogSpec&) {
+  return saveFileDialog({});
+}
+
+std::optional<std::string> TerminalWindow::saveFileDialog(const FileDialogSpec&) {
+  if (fileChoices_.empty()) return std::nullopt;
+  std::string path = std::move(fileChoices_.front());
+  fileChoices_.pop_front();
+  return path;
+}
+
+}  // namespace talvek

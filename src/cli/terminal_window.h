@@ -1,0 +1,55 @@
+// The dialog's window for talvek-cli: the controls are filled from the
+// command line, messages go to standard error as "Warning: <text>", and the
+// overwrite question is asked on the terminal.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include "dialog/window_system.h"
+
+namespace talvek {
+
+class TerminalWindow : public WindowSystem {
+ public:
+  // Reads the answer to a question; nullopt at end of input.
+  using LineReader = std::function<std::optional<std::string>()>;
+
+  // Questions are answered Yes without asking when `assumeYes`, No without
+  // reading when `canAsk` is false (no terminal to answer on).
+  TerminalWindow(std::ostream& err, LineReader readAnswer, bool canAsk, bool assumeYes);
+
+  // The answer to the next save-file dialog (genkey's PATH).
+  void queueFileChoice(std::string path) { fileChoices_.push_back(std::move(path)); }
+
+  std::string controlText(int id) override;
+  void setControlText(int id, const std::string& text) override { texts_[id] = text; }
+  bool isChecked(int id) override { return checked_ == id; }
+  void checkButton(int id) override { checked_ = id; }
+  int messageBox(const std::string& text, const std::string& caption, unsigned flags) override;
+  // A terminal has no cursor to change and the end of the process signals
+  // the end of the job.
+  void beginWaitCursor() override {}
+  void restoreCursor() override {}
+  void beep(unsigned) override {}
+  std::optional<std::string> openFileDialog(const FileDialogSpec& spec) override;
+  std::optional<std::string> saveFileDialog(const FileDialogSpec& spec) override;
+  bool openDocument(const std::string&) override { return false; }
+  void showAbout() override {}
+  void endDialog(int) override {}
+
+ private:
+  std::ostream& err_;
+  LineReader readAnswer_;
+  bool canAsk_;
+  bool assumeYes_;
+  std::map<int, std::string> texts_;
+  int checked_ = 0;
+  std::deque<std::string> fileChoices_;
+};
+
+}  // namespace talvek

@@ -1,0 +1,85 @@
+#include "job_test_support.h"
+
+#include <dirent.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "codec/block_transform.h"
+#include "codec/key_text.h"
+
+namespace talvek::test {
+
+std::set<std::string> entries(const std::string& directory) {
+  std::set<std::string> names;
+  if (DIR* dir = ::opendir(directory.c_str())) {
+    while (dirent* entry = ::readdir(dir)) {
+      const std::string name = entry->d_name;
+      if (name != "." && name != "..") names.insert(name);
+    }
+    ::closedir(dir);
+  }
+  return names;
+}
+
+bool isWorkingFileName(const std::string& name) {
+  if (name.size() != 12 || name[8] != '.') return false;
+  for (size_t i = 0; i < name.size(); ++i) {
+    if (i != 8 && (name[i] < 'a' || name[i] > 'z')) return false;
+  }
+  return true;
+}
+
+std::string expectedTransform(const std::string& data, const std::string& keyText, bool encode) {
+  std::string out = data;
+  BlockTransform(prepareKeyText(keyText), encode)
+      .apply(reinterpret_cast<uint8_t*>(out.data()), out.size(), 0);
+  return out;
+}
+
+std::string patternBytes(size_t size, uint32_t seed) {
+  std::string out(size, '\0');
+  uint32_t state = seed;
+  for (char& c : out) {
+    state = state * 1664525u + 1013904223u;
+    c = static_cast<char>(state >> 24);
+  }
+  return out;
+}
+
+int runInChild(const std::function<int()>& body) {
+  fflush(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) _exit(body());
+  int status = 0;
+  if (pid < 0 || ::waitpid(pid, &status, 0) != pid) ADD_FAILURE() << "fork or wait failed";
+  return status;
+}
+
+void JobTest::SetUp() {
+  files_ = root_.file("files");
+  tmp_ = root_.file("tmp");
+  ASSERT_EQ(::mkdir(files_.c_str(), 0755), 0);
+  ASSERT_EQ(::mkdir(tmp_.c_str(), 0700), 0);
+  if (const char* value = ::getenv("TMPDIR")) {
+    hadTmpdir_ = true;
+    savedTmpdir_ = value;
+  }
+  ::setenv("TMPDIR", tmp_.c_str(), 1);
+}
+
+void JobTest::TearDown() {
+  if (hadTmpdir_) {
+    ::setenv("TMPDIR", savedTmpdir_.c_str(), 1);
+  } else {
+    ::unsetenv("TMPDIR");
+  }
+}
+
+void JobTest::expectNoStrayFiles(const std::set<std::string>& fileNames) {
+  EXPECT_EQ(entries(tmp_), std::set<std::string>{}) << "left in the temporary directory";
+  EXPECT_EQ(entries(files_), fileNames) << "in the destination's directory";
+}
+
+}  // namespace talvek::test

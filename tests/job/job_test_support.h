@@ -1,0 +1,54 @@
+// Shared pieces of the job tests: a private temporary directory that the job
+// uses as TMPDIR (so left-over working files can be counted exactly), and the
+// expected transform of a byte string.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <sys/types.h>
+
+#include <functional>
+#include <set>
+#include <string>
+
+#include "temp_dir.h"
+
+namespace talvek::test {
+
+// The names in a directory, "." and ".." left out.
+std::set<std::string> entries(const std::string& directory);
+
+// Whether name has the working-file form: 8 letters a-z, '.', 3 letters a-z.
+bool isWorkingFileName(const std::string& name);
+
+// The transform the job must produce, computed in memory. (The encoded
+// layout itself is checked byte by byte against encodeByte.)
+std::string expectedTransform(const std::string& data, const std::string& keyText, bool encode);
+
+// Bytes of a deterministic pseudo-random pattern.
+std::string patternBytes(size_t size, uint32_t seed = 7);
+
+// Runs body in a forked child and returns its exit status as waitpid gives it.
+// The child's body returns its exit code; assertions do not work in there.
+int runInChild(const std::function<int()>& body);
+
+class JobTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // A path in the files directory (not the temporary one).
+  std::string file(const std::string& name) const { return files_ + "/" + name; }
+  const std::string& files() const { return files_; }
+  const std::string& tmp() const { return tmp_; }
+  // Whether the temporary directory and the files directory hold exactly
+  // the given names (nothing stray).
+  void expectNoStrayFiles(const std::set<std::string>& fileNames);
+
+  TempDir root_;
+  std::string files_;
+  std::string tmp_;
+  std::string savedTmpdir_;
+  bool hadTmpdir_ = false;
+};
+
+}  // namespace talvek::test

@@ -1,0 +1,201 @@
+// Failures the job must survive without losing data: writes that fail
+// part-way, directories it may not write, and being killed mid-job.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+
+#include "job/transform_file.h"
+#include "job_test_support.h"
+
+namespace talvek {
+namespace {
+
+using test::JobTest;
+
+constexpr char kKey[] = "fault key";
+constexpr rlim_t kLimit = 1 << 20;
+
+bool limitFileSize(rlim_t bytes) {
+  std::signal(SIGXFSZ, SIG_IGN);  // writes past the limit then fail with EFBIG
+  const rlimit limit{bytes, bytes};
+  return ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+}
+
+// Runs the job in a child whose files may grow to kLimit bytes once the
+// working copy is made; exit code: failure value, plus 100 when a copy was kept.
+int jobWithWritesFailingPartWay(const std::string& source, const std::string& destination) {
+  const int status = test::runInChild([&] {
+    bool limited = false;
+    JobReport report;
+    const bool ok = transformFile(source, destination, kKey, true, true, &report,
+                                  [&limited](uint64_t, uint64_t) {
+                                    if (!limited) limited = limitFileSize(kLimit);
+                                  });
+    if (!limited) return 99;
+    if (ok) return 98;
+    return static_cast<int>(report.failure) + (report.keptWorkingCopy.empty() ? 0 : 100);
+  });
+  EXPECT_TRUE(WIFEXITED(status));
+  return WEXITSTATUS(status);
+}
+
+TEST_F(JobTest, AWriteFailingPartWayKeepsEveryOldByte) {
+  const std::string data = test::patternBytes(4 * kLimit);
+  const std::string old = test::patternBytes(3000, 5);
+  const int writeFailed = static_cast<int>(JobFailure::WriteFailed);
+  test::writeFile(file("src"), data);
+
+  EXPECT_EQ(jobWithWritesFailingPartWay(file("src"), file("new")), writeFailed);
+  expectNoStrayFiles({"src"});
+
+  test::writeFile(file("dst"), old);
+  EXPECT_EQ(jobWithWritesFailingPartWay(file("src"), file("dst")), writeFailed);
+  EXPECT_TRUE(test::readFile(file("dst")) == old);
+
+  EXPECT_EQ(jobWithWritesFailingPartWay(file("src"), file("src")), writeFailed);
+  EXPECT_TRUE(test::readFile(file("src")) == data);
+  expectNoStrayFiles({"src", "dst"});
+
+  // Several names: written in place, and put back from a copy on failure.
+  ASSERT_EQ(::link(file("dst").c_str(), file("dst2").c_str()), 0);
+  EXPECT_EQ(jobWithWritesFailingPartWay(file("src"), file("dst")), writeFailed);
+  EXPECT_TRUE(test::readFile(file("dst")) == old);
+  EXPECT_TRUE(test::readFile(file("dst2")) == old);
+  expectNoStrayFiles({"src", "dst", "dst2"});
+}
+
+TEST_F(JobTest, KeepsTheWorkingCopyWhenTheSourceCannotBePutBack) {
+  // The limit stops writes at any offset past it, so putting the source's
+  // bytes back in place fails just as the transform did.
+  const std::string data = test::patternBytes(3 * kLimit);
+  test::writeFile(file("src"), data);
+  ASSERT_EQ(::link(file("src").c_str(), file("src2").c_str()), 0);
+  EXPECT_EQ(jobWithWritesFailingPartWay(file("src"), file("src")),
+            static_cast<int>(JobFailure::WriteFailed) + 100);
+  const std::set<std::string> kept = test::entries(tmp());
+  ASSERT_EQ(kept.size(), 1u);
+  EXPECT_TRUE(test::isWorkingFileName(*kept.begin()));
+  EXPECT_TRUE(test::readFile(tmp() + "/" + *kept.begin()) == data);
+  EXPECT_EQ(test::entries(files()), (std::set<std::string>{"src", "src2"}));
+}
+
+TEST_F(JobTest, AFailedWorkingCopyLeavesNothing) {
+  test::writeFile(file("src"), test::patternBytes(4 * kLimit));
+  test::writeFile(file("dst"), "old");
+  const int status = test::runInChild([&] {
+    if (!limitFileSize(kLimit)) return 99;
+    JobReport report;
+    if (transformFile(file("src"), file("dst"), kKey, true, true, &report)) return 98;
+    return static_cast<int>(report.failure);
+  });
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), static_cast<int>(JobFailure::WorkingCopy));
+  EXPECT_EQ(test::readFile(file("dst")), "old");
+  expectNoStrayFiles({"src", "dst"});
+}
+
+// Root ignores permission bits, so these run the job as the unprivileged
+// user 65534 in a child.
+class UnwritableDirectoryTest : public JobTest {
+ protected:
+  void SetUp() override {
+    JobTest::SetUp();
+    ASSERT_EQ(::chmod(root_.path().c_str(), 0755), 0);
+    ASSERT_EQ(::chmod(files().c_str(), 0755), 0);  // root's, not writable by the job
+    ASSERT_EQ(::chown(tmp().c_str(), kNobody, kNobody), 0);
+  }
+  void giveAway(const std::string& path, mode_t mode) {
+    ASSERT_EQ(::chown(path.c_str(), kNobody, kNobody), 0);
+    ASSERT_EQ(::chmod(path.c_str(), mode), 0);
+  }
+  // Exit code: 0 success, else the failure value; 90 when the switch failed.
+  int runAsNobody(const std::string& source, const std::string& destination, bool encode) {
+    const int status = test::runInChild([&] {
+      if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) return 90;
+      JobReport report;
+      transformFile(source, destination, kKey, encode, true, &report);
+      return static_cast<int>(report.failure);
+    });
+    EXPECT_TRUE(WIFEXITED(status));
+    return WEXITSTATUS(status);
+  }
+  static constexpr uid_t kNobody = 65534;
+};
+
+TEST_F(UnwritableDirectoryTest, WritesInPlaceWhereItCannotRename) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to switch users";
+  const std::string data = test::patternBytes(300000);
+  test::writeFile(file("src"), data);
+  test::writeFile(file("dst"), std::string(400000, 'o'));
+  giveAway(file("dst"), 0644);
+  ASSERT_EQ(runAsNobody(file("src"), file("dst"), true), 0);
+  EXPECT_TRUE(test::readFile(file("dst")) == test::expectedTransform(data, kKey, true));
+
+  // The destination is the source: the working copy is the backup.
+  ASSERT_EQ(runAsNobody(file("dst"), file("dst"), false), 0);
+  EXPECT_TRUE(test::readFile(file("dst")) == data);
+
+  // A file nobody may write stays as it is, and no new file can be made.
+  giveAway(file("dst"), 0444);
+  EXPECT_EQ(runAsNobody(file("src"), file("dst"), true), static_cast<int>(JobFailure::WriteFailed));
+  EXPECT_TRUE(test::readFile(file("dst")) == data);
+  EXPECT_EQ(runAsNobody(file("src"), file("new"), true),
+            static_cast<int>(JobFailure::DestinationInvalid));
+  expectNoStrayFiles({"src", "dst"});
+}
+
+// Kills the job at its first progress report at or after `at` bytes and
+// checks that the source and the destination hold either their old bytes or
+// the complete result; at most one working file and one unfinished
+// destination are left, as a killed process cannot clean up.
+void killMidJob(const std::string& dir, const std::string& source, const std::string& destination,
+                uint64_t at, const std::string& oldSource, const std::string& encoded,
+                const std::string& oldDestination) {
+  SCOPED_TRACE(at);
+  const int status = test::runInChild([&] {
+    transformFile(source, destination, kKey, true, true, nullptr, [at](uint64_t done, uint64_t) {
+      if (done >= at) ::raise(SIGKILL);
+    });
+    return 0;
+  });
+  ASSERT_TRUE(WIFSIGNALED(status));
+  EXPECT_EQ(WTERMSIG(status), SIGKILL);
+  const std::string nowSource = test::readFile(source);
+  const std::string nowDestination = test::readFile(destination);
+  EXPECT_TRUE(nowSource == oldSource || (source == destination && nowSource == encoded));
+  EXPECT_TRUE(nowDestination == oldDestination || nowDestination == encoded);
+  int working = 0;
+  for (const std::string& name : test::entries(dir + "/../tmp")) {
+    EXPECT_TRUE(test::isWorkingFileName(name)) << name;
+    ++working;
+    ::unlink((dir + "/../tmp/" + name).c_str());
+  }
+  EXPECT_LE(working, 1);
+  int unfinished = 0;
+  for (const std::string& name : test::entries(dir)) {
+    if (name[0] != '.') continue;
+    ++unfinished;
+    ::unlink((dir + "/" + name).c_str());
+  }
+  EXPECT_LE(unfinished, 1);
+}
+
+TEST_F(JobTest, AKilledJobLeavesOldBytesOrTheWholeResult) {
+  const std::string data = test::patternBytes(9u << 20);
+  const std::string encoded = test::expectedTransform(data, kKey, true);
+  const std::string old = test::patternBytes(1000, 3);
+  test::writeFile(file("src"), data);
+  for (uint64_t at : {uint64_t{0}, uint64_t{8} << 20, uint64_t{9} << 20}) {
+    test::writeFile(file("dst"), old);
+    killMidJob(files(), file("src"), file("dst"), at, data, encoded, old);
+    killMidJob(files(), file("src"), file("src"), at, data, encoded, data);
+    test::writeFile(file("src"), data);
+  }
+  expectNoStrayFiles({"src", "dst"});
+}
+
+}  // namespace
+}  // namespace talvek

@@ -1,0 +1,85 @@
+#include "platform/file_status.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "temp_dir.h"
+
+namespace talvek {
+namespace {
+
+mode_t modeOf(const std::string& path) {
+  struct stat st;
+  EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+  return st.st_mode & 07777;
+}
+
+TEST(FileStatus, RegularFileFollowsLinksAndRejectsTheRest) {
+  test::TempDir dir;
+  test::writeFile(dir.file("file"), "x");
+  ASSERT_EQ(::symlink("file", dir.file("link").c_str()), 0);
+  ASSERT_EQ(::symlink("missing", dir.file("dangling").c_str()), 0);
+  EXPECT_TRUE(isRegularFile(dir.file("file")));
+  EXPECT_TRUE(isRegularFile(dir.file("link")));
+  EXPECT_FALSE(isRegularFile(dir.file("dangling")));
+  EXPECT_FALSE(isRegularFile(dir.path()));
+  EXPECT_FALSE(isRegularFile(dir.file("missing")));
+  EXPECT_FALSE(isRegularFile(""));
+}
+
+TEST(FileStatus, MakeWritableAddsOwnerWriteOnly) {
+  test::TempDir dir;
+  test::writeFile(dir.file("file"), "x");
+  ASSERT_EQ(::chmod(dir.file("file").c_str(), 0444), 0);
+  EXPECT_TRUE(makeWritable(dir.file("file")));
+  EXPECT_EQ(modeOf(dir.file("file")), 0644u);
+  EXPECT_FALSE(makeWritable(dir.file("missing")));
+}
+
+TEST(FileStatus, SameFileComparesIdentityNotSpelling) {
+  test::TempDir dir;
+  test::writeFile(dir.file("a"), "x");
+  test::writeFile(dir.file("b"), "x");
+  ASSERT_EQ(::link(dir.file("a").c_str(), dir.file("hard").c_str()), 0);
+  EXPECT_TRUE(sameFile(dir.file("a"), dir.path() + "/./a"));
+  EXPECT_TRUE(sameFile(dir.file("a"), dir.path() + "//a"));
+  EXPECT_TRUE(sameFile(dir.file("a"), dir.file("hard")));
+  EXPECT_FALSE(sameFile(dir.file("a"), dir.file("b")));
+  EXPECT_FALSE(sameFile(dir.file("a"), dir.file("missing")));
+  EXPECT_FALSE(sameFile(dir.file("missing"), dir.file("missing")));
+  // Names are case-sensitive and spaces are part of them.
+  EXPECT_FALSE(sameFile(dir.file("a"), dir.file("A")));
+  EXPECT_FALSE(sameFile(dir.file("a"), dir.file(" a")));
+}
+
+TEST(FileStatus, ParentDirectory) {
+  EXPECT_EQ(parentDirectory("name"), ".");
+  EXPECT_EQ(parentDirectory("/name"), "/");
+  EXPECT_EQ(parentDirectory("dir/sub/name"), "dir/sub");
+  EXPECT_EQ(parentDirectory("/abs/name"), "/abs");
+}
+
+TEST(FileStatus, ResolveFinalLinkFollowsChainsToTheirEnd) {
+  test::TempDir dir;
+  ASSERT_EQ(::mkdir(dir.file("sub").c_str(), 0755), 0);
+  test::writeFile(dir.file("sub/file"), "x");
+  ASSERT_EQ(::symlink("sub/file", dir.file("rel").c_str()), 0);
+  ASSERT_EQ(::symlink(dir.file("rel").c_str(), dir.file("abs").c_str()), 0);
+  ASSERT_EQ(::symlink("sub/new", dir.file("dangling").c_str()), 0);
+  ASSERT_EQ(::symlink("loop", dir.file("loop").c_str()), 0);
+
+  std::string target;
+  ASSERT_TRUE(resolveFinalLink(dir.file("abs"), &target));
+  EXPECT_EQ(target, dir.path() + "/sub/file");
+  ASSERT_TRUE(resolveFinalLink(dir.file("dangling"), &target));
+  EXPECT_EQ(target, dir.path() + "/sub/new");
+  ASSERT_TRUE(resolveFinalLink(dir.file("sub/file"), &target));
+  EXPECT_EQ(target, dir.file("sub/file"));
+  ASSERT_TRUE(resolveFinalLink(dir.file("missing"), &target));
+  EXPECT_EQ(target, dir.file("missing"));
+  EXPECT_FALSE(resolveFinalLink(dir.file("loop"), &target));
+}
+
+}  // namespace
+}  // namespace talvek

@@ -1,6 +1,8 @@
 #include "scripted_window.h"
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QCursor>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QUrl>
@@ -38,6 +40,8 @@ ScriptedWindow::ScriptedWindow(const QString& programDirectory, const QString& c
   window_->dialog().setTransformJob([this](std::string, std::string, std::string, bool encode, bool,
                                            JobReport*, const JobProgress&) {
     trace << (encode ? QStringLiteral("job: encode") : QStringLiteral("job: decode"));
+    const QCursor* cursor = QApplication::overrideCursor();
+    jobsUnderWaitCursor = jobsUnderWaitCursor && cursor && cursor->shape() == Qt::WaitCursor;
     return true;
   });
 }

@@ -63,6 +63,8 @@ class ScriptedWindow {
   std::deque<QMessageBox::StandardButton> boxAnswers;
   // Run inside the next modal box, before it is answered.
   std::function<void(QDialog&)> whileOpen;
+  // Whether every job so far ran under the wait cursor.
+  bool jobsUnderWaitCursor = true;
   // What the document opener reports.
   bool documentOpens = true;
 

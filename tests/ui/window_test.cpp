@@ -296,6 +296,8 @@ class WindowTest : public QObject {
     window.control(IDC_BROWSE_DESTINATION)->setFocus();
     QTest::keyClick(window.control(IDC_BROWSE_DESTINATION), Qt::Key_Return);
     QCOMPARE(scripted.trace, (QStringList{"job: encode", "job: decode", "save: " + kEncodedFiles}));
+    QVERIFY(scripted.jobsUnderWaitCursor);
+    QCOMPARE(QApplication::overrideCursor(), nullptr);  // restored after each
     QVERIFY(window.isVisible());
     QVERIFY(scripted.options().saves.empty());
     window.control(IDC_EXIT)->setFocus();

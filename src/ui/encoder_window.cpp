@@ -284,7 +284,33 @@ void EncoderWindow::keyPressEvent(QKeyEvent* event) {
     event->accept();
     return;
   }
+  // Outside a text field a bare mnemonic letter works as with Alt: the
+  // dialog manager's way, so P and K pick an option from a focused button.
+  const bool bare = (modifiers & ~Qt::ShiftModifier) == Qt::NoModifier;
+  if (bare && qobject_cast<QLineEdit*>(focusWidget()) == nullptr) {
+    if (QAbstractButton* button = buttonWithMnemonic(event->text())) {
+      if (qobject_cast<QRadioButton*>(button) != nullptr) button->setFocus(Qt::ShortcutFocusReason);
+      button->click();
+      event->accept();
+      return;
+    }
+  }
   QDialog::keyPressEvent(event);
+}
+
+QAbstractButton* EncoderWindow::buttonWithMnemonic(const QString& typed) const {
+  if (typed.size() != 1 || !typed.front().isLetterOrNumber()) return nullptr;
+  for (const TemplateControl& entry : mainTemplate()) {
+    auto* button = qobject_cast<QAbstractButton*>(control(entry.id));
+    if (button == nullptr || !button->isEnabled()) continue;
+    const QString text = button->text();
+    const qsizetype amp = text.indexOf(QLatin1Char('&'));
+    if (amp >= 0 && amp + 1 < text.size() &&
+        text[amp + 1].toCaseFolded() == typed.front().toCaseFolded()) {
+      return button;
+    }
+  }
+  return nullptr;
 }
 
 void EncoderWindow::dragEnterEvent(QDragEnterEvent* event) {

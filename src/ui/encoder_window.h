@@ -13,6 +13,7 @@
 #include "dialog/window_system.h"
 #include "ui/dialog_units.h"
 
+class QAbstractButton;
 class QMenuBar;
 class QUrl;
 
@@ -76,6 +77,8 @@ class EncoderWindow : public QDialog, public WindowSystem {
   void buildControls();
   void buildMenu();
   std::optional<std::string> runFileDialog(bool save, const FileDialogSpec& spec);
+  // The button whose mnemonic is the typed character, or null.
+  QAbstractButton* buttonWithMnemonic(const QString& typed) const;
 
   DialogBaseUnits base_;
   QMenuBar* menuBar_ = nullptr;

@@ -149,6 +149,17 @@ class WindowTest : public QObject {
     QVERIFY(!keyFile->isChecked());
     QTest::keyClick(window.control(IDC_SOURCE), Qt::Key_K, Qt::AltModifier);
     QTRY_VERIFY(keyFile->isChecked());
+    // From a button the bare letter does it; in a field it is text.
+    window.control(IDC_DECODE)->setFocus();
+    QTest::keyClick(window.control(IDC_DECODE), Qt::Key_P);
+    QVERIFY(password->isChecked());
+    QCOMPARE(window.focusWidget(), password);
+    QTest::keyClick(password, Qt::Key_K);
+    QVERIFY(keyFile->isChecked());
+    window.control(IDC_SOURCE)->setFocus();
+    QTest::keyClick(window.control(IDC_SOURCE), Qt::Key_P);
+    QVERIFY(keyFile->isChecked());
+    QCOMPARE(scripted.text(IDC_SOURCE), QStringLiteral("p"));
     QCOMPARE(password->focusPolicy(), Qt::ClickFocus);
     QCOMPARE(keyFile->focusPolicy(), Qt::ClickFocus);
     // Tab from the last tab stop wraps to the first, past the options.
@@ -295,7 +306,9 @@ class WindowTest : public QObject {
     QTest::keyClick(window.control(IDC_DECODE), Qt::Key_Enter, Qt::KeypadModifier);
     window.control(IDC_BROWSE_DESTINATION)->setFocus();
     QTest::keyClick(window.control(IDC_BROWSE_DESTINATION), Qt::Key_Return);
-    QCOMPARE(scripted.trace, (QStringList{"job: encode", "job: decode", "save: " + kEncodedFiles}));
+    QTest::keyClick(window.control(IDC_BROWSE_DESTINATION), Qt::Key_E);  // its mnemonic
+    QCOMPARE(scripted.trace,
+             (QStringList{"job: encode", "job: decode", "save: " + kEncodedFiles, "job: encode"}));
     QVERIFY(scripted.jobsUnderWaitCursor);
     QCOMPARE(QApplication::overrideCursor(), nullptr);  // restored after each
     QVERIFY(window.isVisible());

@@ -15,6 +15,8 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Talvek"));
   QApplication::setOrganizationName(QStringLiteral("Brellam"));
+  // Lets the desktop match the window to talvek.desktop and its icon.
+  QApplication::setDesktopFileName(QStringLiteral("talvek"));
   talvek::initResources();
   QApplication::setWindowIcon(talvek::programIcon());
 

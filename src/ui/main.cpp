@@ -1,0 +1,30 @@
+// talvek: the desktop program, one modal dialog.
+#include <QApplication>
+
+#include "platform/executable_path.h"
+#include "settings/desktop_export.h"
+#include "settings/options_store.h"
+#include "settings/registry_access.h"
+#include "settings/user_dirs.h"
+#include "ui/encoder_app.h"
+#include "ui/manual_location.h"
+#include "ui/program_icon.h"
+#include "ui/stored_options.h"
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Talvek"));
+  QApplication::setOrganizationName(QStringLiteral("Brellam"));
+  // Lets the desktop match the window to talvek.desktop and its icon.
+  QApplication::setDesktopFileName(QStringLiteral("talvek"));
+  talvek::initResources();
+  QApplication::setWindowIcon(talvek::programIcon());
+
+  talvek::RegistryAccess registry(talvek::defaultRegistryPath());
+  talvek::OptionsStore store(registry, argc > 0 ? argv[0] : "", talvek::defaultDesktopExport());
+  talvek::StoredOptions options(store);
+  talvek::EncoderApp app(
+      argc, argv, &options,
+      talvek::manualDirectory(talvek::executableDirectory(), TALVEK_MANUAL_FROM_BIN));
+  return app.run();
+}

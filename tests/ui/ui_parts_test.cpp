@@ -1,0 +1,138 @@
+// The window's building blocks: dialog units, accelerator keys, message
+// boxes from Windows flags, file dialogs from Windows filters, and where the
+// manual is looked for.
+#include <QAbstractButton>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+
+#include "dialog/resource_ids.h"
+#include "dialog/window_constants.h"
+#include "temp_dir.h"
+#include "ui/dialog_units.h"
+#include "ui/file_dialog.h"
+#include "ui/main_template.h"
+#include "ui/manual_location.h"
+#include "ui/message_box.h"
+
+using namespace talvek;
+
+class UiPartsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void dialogUnitsRoundLikeTheDialogManager() {
+    QCOMPARE(mulDiv(433, 7, 4), 758);   // 757.75
+    QCOMPARE(mulDiv(157, 12, 8), 236);  // 235.5 rounds up
+    QCOMPARE(mulDiv(69, 7, 4), 121);    // 120.75
+    QCOMPARE(mulDiv(-3, 7, 4), -5);     // -5.25, symmetric about zero
+    QCOMPARE(mulDiv(5, 1, 2), 3);
+    QCOMPARE(mulDiv(-5, 1, 2), -3);
+    QCOMPARE(mulDiv(1, 1, 0), -1);
+    const DialogBaseUnits base{7, 12};
+    QCOMPARE(unitsToPixels(QRect(69, 8, 304, 12), base), QRect(121, 12, 532, 18));
+    // Each figure on its own: the right edge is not x + width converted.
+    QCOMPARE(unitsToPixels(QRect(1, 1, 1, 1), base), QRect(2, 2, 2, 2));
+  }
+
+  void theDialogFontGivesTheBaseUnits() {
+    const QFont font = dialogFont();
+    QCOMPARE(QFontInfo(font).family(), QStringLiteral("Liberation Mono"));
+    const DialogBaseUnits base = baseUnitsOf(font);
+    QCOMPARE(base.x, 7);
+    QCOMPARE(base.y, 12);
+    QFont larger = font;
+    larger.setPointSize(16);
+    QVERIFY(baseUnitsOf(larger).x > base.x);
+    QVERIFY(baseUnitsOf(larger).y > base.y);
+  }
+
+  void acceleratorKeysMatchExactly() {
+    QCOMPARE(acceleratorCommand(QKeyCombination(Qt::Key_F8)), ID_TASK_ENCODE);
+    QCOMPARE(acceleratorCommand(QKeyCombination(Qt::Key_F9)), ID_TASK_DECODE);
+    QCOMPARE(acceleratorCommand(QKeyCombination(Qt::ControlModifier, Qt::Key_Q)), ID_FILE_EXIT);
+    QCOMPARE(acceleratorCommand(QKeyCombination(Qt::Key_F5)), IDC_GENERATE_KEY);
+    QCOMPARE(acceleratorCommand(QKeyCombination(Qt::KeypadModifier, Qt::Key_F1)), ID_HELP_MANUAL);
+    QCOMPARE(acceleratorCommand(QKeyCombination(Qt::ShiftModifier, Qt::Key_F8)), 0);
+    QCOMPARE(acceleratorCommand(QKeyCombination(Qt::Key_Q)), 0);
+    QCOMPARE(acceleratorCommand(QKeyCombination(Qt::ControlModifier | Qt::AltModifier, Qt::Key_Q)),
+             0);
+    QCOMPARE(acceleratorCommand(QKeyCombination(Qt::Key_F2)), 0);
+    QCOMPARE(acceleratorTable().size(), size_t{8});
+  }
+
+  void windowsFiltersBecomeQtNameFilters() {
+    QCOMPARE(qtNameFilters("All Files (*.*)|*.*|Talvek Encoded Files (*.tc)|*.tc|"),
+             (QStringList{"All Files (*.*) (*)", "Talvek Encoded Files (*.tc) (*.tc)"}));
+    QCOMPARE(qtNameFilters("Texts|*.txt;*.text|"), QStringList{"Texts (*.txt *.text)"});
+    QCOMPARE(qtNameFilters("Half a pair|"), QStringList());
+    QCOMPARE(qtNameFilters(""), QStringList());
+  }
+
+  void fileDialogsFollowTheirRequest() {
+    auto open = makeFileDialog(nullptr, {false, "All Files (*.*)|*.*|Morva~Key Files (*.mk)|*.mk|",
+                                         "*.*", "", OFN_FILEMUSTEXIST | OFN_HIDEREADONLY});
+    QCOMPARE(open->acceptMode(), QFileDialog::AcceptOpen);
+    QCOMPARE(open->fileMode(), QFileDialog::ExistingFile);
+    QCOMPARE(open->nameFilters().value(0), QStringLiteral("All Files (*.*) (*)"));
+    QCOMPARE(open->selectedNameFilter(), QStringLiteral("All Files (*.*)"));  // as shown
+    QVERIFY(open->testOption(QFileDialog::DontConfirmOverwrite));
+    // The wildcard name stays out of the name box.
+    QCOMPARE(open->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text(), QString());
+    QCOMPARE(chosenPath(*open, QDialog::Rejected), std::nullopt);
+
+    test::TempDir dir;
+    auto save =
+        makeFileDialog(nullptr, {true, "Talvek Encoded Files (*.tc)|*.tc|All Files (*.*)|*.*|",
+                                 "out", "tc", OFN_HIDEREADONLY});
+    QCOMPARE(save->acceptMode(), QFileDialog::AcceptSave);
+    QCOMPARE(save->fileMode(), QFileDialog::AnyFile);
+    QCOMPARE(save->defaultSuffix(), QStringLiteral("tc"));
+    QCOMPARE(save->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text(),
+             QStringLiteral("out"));
+    save->setDirectory(QString::fromStdString(dir.path()));
+    save->selectFile(QStringLiteral("name.txt"));
+    QCOMPARE(chosenPath(*save, QDialog::Accepted), QString::fromStdString(dir.file("name.txt")));
+  }
+
+  void messageBoxesFollowTheirFlags() {
+    auto refusal =
+        makeMessageBox(nullptr, "Invalid source!", "Warning", MB_OK | MB_ICONEXCLAMATION);
+    QCOMPARE(refusal->windowTitle(), QStringLiteral("Warning"));
+    QCOMPARE(refusal->text(), QStringLiteral("Invalid source!"));
+    QCOMPARE(refusal->icon(), QMessageBox::Warning);
+    QCOMPARE(refusal->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
+    QCOMPARE(messageBoxAnswer(*refusal), IDOK);
+
+    auto question = makeMessageBox(nullptr, "Destination file exists.\nOverwrite it?", "Warning",
+                                   MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2);
+    QCOMPARE(question->standardButtons(), QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(question->defaultButton(), question->button(QMessageBox::No));
+    QCOMPARE(question->textFormat(), Qt::PlainText);
+    QCOMPARE(messageBoxAnswer(*question), IDNO);  // closed without an answer
+    question->button(QMessageBox::Yes)->click();
+    QCOMPARE(messageBoxAnswer(*question), IDYES);
+
+    auto yesFirst = makeMessageBox(nullptr, "?", "Warning", MB_YESNO);
+    QCOMPARE(yesFirst->defaultButton(), yesFirst->button(QMessageBox::Yes));
+    QCOMPARE(makeMessageBox(nullptr, "", "", MB_ICONHAND)->icon(), QMessageBox::Critical);
+    QCOMPARE(makeMessageBox(nullptr, "", "", MB_ICONASTERISK)->icon(), QMessageBox::Information);
+  }
+
+  void theManualIsFoundBesideTheProgramOrInstalled() {
+    test::TempDir dir;
+    const std::string bin = dir.file("bin");
+    const std::string share = dir.file("share/talvek");
+    QVERIFY(QDir().mkpath(QString::fromStdString(bin)));
+    QVERIFY(QDir().mkpath(QString::fromStdString(share + "/Manual.html")));  // a folder: no manual
+    QCOMPARE(manualDirectory(bin, "../share/talvek"), bin);
+    QVERIFY(QDir().rmdir(QString::fromStdString(share + "/Manual.html")));
+    test::writeFile(share + "/Manual.html", "<html></html>");
+    QCOMPARE(manualDirectory(bin, "../share/talvek"), bin + "/../share/talvek");
+    test::writeFile(bin + "/Manual.html", "<html></html>");
+    QCOMPARE(manualDirectory(bin, "../share/talvek"), bin);
+  }
+};
+
+QTEST_MAIN(UiPartsTest)
+#include "ui_parts_test.moc"

@@ -1,0 +1,538 @@
+// The main window on the offscreen platform: its controls, keys, menus,
+// drops, Help and About, with every modal box answered by the test.
+#include <QAction>
+#include <QApplication>
+#include <QFontInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <QUrl>
+#include <QtTest>
+
+#include "dialog/resource_ids.h"
+#include "scripted_window.h"
+#include "temp_dir.h"
+#include "ui/about_dialog.h"
+#include "ui/accelerator_filter.h"
+#include "ui/encoder_app.h"
+#include "ui/main_template.h"
+
+using namespace talvek;
+using talvek::test::ScriptedWindow;
+
+namespace {
+
+bool showAndActivate(EncoderWindow& window) {
+  window.show();
+  window.activateWindow();
+  return QTest::qWaitForWindowActive(&window);
+}
+
+// The accelerator hook, installed for the life of one test.
+class HookedWindow : public ScriptedWindow {
+ public:
+  explicit HookedWindow(const QString& programDirectory = {})
+      : ScriptedWindow(programDirectory), filter_(&window()) {
+    qApp->installEventFilter(&filter_);
+  }
+  ~HookedWindow() { qApp->removeEventFilter(&filter_); }
+
+ private:
+  AcceleratorFilter filter_;
+};
+
+QString filterLine(const QString& kind, const QString& filter) {
+  return kind + ": " + filter;
+}
+
+const QString kAllFiles = QStringLiteral("All Files (*.*) (*)");
+const QString kEncodedFiles = QStringLiteral("Talvek Encoded Files (*.tc) (*.tc)");
+const QString kKeyFiles = QStringLiteral("Morva~Key Files (*.mk) (*.mk)");
+
+}  // namespace
+
+class WindowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() { initResources(); }
+
+  void controlsHaveTheirTextsAndConvertedGeometry() {
+    ScriptedWindow scripted;
+    EncoderWindow& window = scripted.window();
+    QCOMPARE(window.windowTitle(), QStringLiteral("Talvek v1.0.60"));
+    QVERIFY(!window.windowIcon().isNull());
+    QCOMPARE(QFontInfo(window.font()).family(), QStringLiteral("Liberation Mono"));
+    // Liberation Mono 8 pt at 96 dpi: 11 px, letters 7 px wide, 12 px high.
+    QCOMPARE(window.baseUnits().x, 7);
+    QCOMPARE(window.baseUnits().y, 12);
+    QCOMPARE(window.clientArea()->size(), QSize(758, 236));
+
+    const QList<QWidget*> children =
+        window.clientArea()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+    const auto controls = mainTemplate();
+    QCOMPARE(children.size(), static_cast<qsizetype>(controls.size()));
+    for (size_t i = 0; i < controls.size(); ++i) {
+      const TemplateControl& entry = controls[i];
+      QWidget* widget = children[static_cast<qsizetype>(i)];
+      QCOMPARE(widget->geometry(), unitsToPixels(entry.rect(), window.baseUnits()));
+      if (entry.id != kNoControl) QCOMPARE(window.control(entry.id), widget);
+      const QString text = QString::fromUtf8(entry.text);
+      switch (entry.kind) {
+        case ControlKind::GroupBox:
+          QVERIFY(qobject_cast<QGroupBox*>(widget));
+          break;
+        case ControlKind::Label:
+          QCOMPARE(qobject_cast<QLabel*>(widget)->text(), text);
+          break;
+        case ControlKind::Edit:
+          QCOMPARE(qobject_cast<QLineEdit*>(widget)->echoMode(), QLineEdit::Normal);
+          break;
+        case ControlKind::PasswordEdit:
+          QCOMPARE(qobject_cast<QLineEdit*>(widget)->echoMode(), QLineEdit::Password);
+          break;
+        case ControlKind::PushButton: {
+          auto* button = qobject_cast<QPushButton*>(widget);
+          QCOMPARE(button->text(), text);
+          QVERIFY(!button->isDefault());
+          QVERIFY(!button->autoDefault());
+          break;
+        }
+        case ControlKind::RadioButton:
+          QCOMPARE(qobject_cast<QRadioButton*>(widget)->text(), text);
+          break;
+      }
+    }
+    // A few by hand: the Source field, the Exit button, the second option.
+    QCOMPARE(window.control(IDC_SOURCE)->geometry(), QRect(121, 12, 532, 18));
+    QCOMPARE(window.control(IDC_EXIT)->geometry(), QRect(634, 209, 119, 24));
+    QCOMPARE(window.control(IDC_USE_KEY_FILE)->geometry(), QRect(16, 183, 735, 15));
+  }
+
+  void tabVisitsTheTabStopsInTemplateOrder() {
+    ScriptedWindow scripted;
+    EncoderWindow& window = scripted.window();
+    QVERIFY(showAndActivate(window));
+    QCOMPARE(window.focusWidget(), window.control(IDC_SOURCE));
+    QList<int> visited;
+    for (int i = 0; i < 12; ++i) {
+      visited << window.control(IDC_SOURCE)->window()->focusWidget()->objectName().mid(7).toInt();
+      QTest::keyClick(window.focusWidget(), Qt::Key_Tab);
+    }
+    const QList<int> expected = {
+        IDC_SOURCE,          IDC_BROWSE_SOURCE, IDC_DESTINATION, IDC_BROWSE_DESTINATION,
+        IDC_PASSWORD1,       IDC_PASSWORD2,     IDC_KEY_FILE,    IDC_GENERATE_KEY,
+        IDC_BROWSE_KEY_FILE, IDC_ENCODE,        IDC_DECODE,      IDC_EXIT};
+    QCOMPARE(visited, expected);
+    QCOMPARE(window.focusWidget(), window.control(IDC_SOURCE));  // round again
+  }
+
+  void optionButtonsAreExclusiveAndReachedByMouseAndMnemonic() {
+    ScriptedWindow scripted;
+    EncoderWindow& window = scripted.window();
+    QVERIFY(showAndActivate(window));
+    auto* password = test::controlAs<QRadioButton>(window, IDC_USE_PASSWORD);
+    auto* keyFile = test::controlAs<QRadioButton>(window, IDC_USE_KEY_FILE);
+    QVERIFY(password->isChecked());  // the stored option
+    QTest::mouseClick(keyFile, Qt::LeftButton, {}, QPoint(5, keyFile->height() / 2));
+    QVERIFY(keyFile->isChecked());
+    QVERIFY(!password->isChecked());
+    QCOMPARE(window.focusWidget(), keyFile);
+    QTest::keyClick(window.control(IDC_SOURCE), Qt::Key_P, Qt::AltModifier);
+    QTRY_VERIFY(password->isChecked());
+    QVERIFY(!keyFile->isChecked());
+    QTest::keyClick(window.control(IDC_SOURCE), Qt::Key_K, Qt::AltModifier);
+    QTRY_VERIFY(keyFile->isChecked());
+    // From a button the bare letter does it; in a field it is text.
+    window.control(IDC_DECODE)->setFocus();
+    QTest::keyClick(window.control(IDC_DECODE), Qt::Key_P);
+    QVERIFY(password->isChecked());
+    QCOMPARE(window.focusWidget(), password);
+    QTest::keyClick(password, Qt::Key_K);
+    QVERIFY(keyFile->isChecked());
+    window.control(IDC_SOURCE)->setFocus();
+    QTest::keyClick(window.control(IDC_SOURCE), Qt::Key_P);
+    QVERIFY(keyFile->isChecked());
+    QCOMPARE(scripted.text(IDC_SOURCE), QStringLiteral("p"));
+    QCOMPARE(password->focusPolicy(), Qt::ClickFocus);
+    QCOMPARE(keyFile->focusPolicy(), Qt::ClickFocus);
+    // Tab from the last tab stop wraps to the first, past the options.
+    window.control(IDC_EXIT)->setFocus();
+    QTest::keyClick(window.control(IDC_EXIT), Qt::Key_Tab);
+    QCOMPARE(window.focusWidget(), window.control(IDC_SOURCE));
+    QTest::keyClick(window.control(IDC_SOURCE), Qt::Key_Backtab);
+    QCOMPARE(window.focusWidget(), window.control(IDC_EXIT));
+  }
+
+  void startsWithTheStoredOptionAndTheCommandLineFile() {
+    test::TempDir dir;
+    test::writeFile(dir.file("data.TC"), "x");
+    ScriptedWindow scripted({}, QString::fromStdString(dir.file("data.TC")));
+    QCOMPARE(scripted.text(IDC_SOURCE), QString::fromStdString(dir.file("data.TC")));
+    QCOMPARE(scripted.text(IDC_DESTINATION), QString::fromStdString(dir.file("data")));
+
+    ScriptedWindow folder({}, QString::fromStdString(dir.path()));
+    QCOMPARE(folder.text(IDC_SOURCE), QString());
+    QCOMPARE(folder.text(IDC_DESTINATION), QString());
+  }
+
+  void acceleratorsRunTheirCommandFromEveryKindOfField_data() {
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<int>("focus");
+    QTest::addColumn<QString>("expected");
+    struct Row {
+      const char* name;
+      Qt::Key key;
+      Qt::KeyboardModifiers modifiers;
+      QString expected;
+    };
+    const Row rows[] = {
+        {"F1", Qt::Key_F1, {}, QStringLiteral("message: No help is available!")},
+        {"Ctrl+Q", Qt::Key_Q, Qt::ControlModifier, QStringLiteral("closed")},
+        {"F8", Qt::Key_F8, {}, QStringLiteral("job: encode")},
+        {"F9", Qt::Key_F9, {}, QStringLiteral("job: decode")},
+        {"F3", Qt::Key_F3, {}, filterLine("open", kAllFiles + ";;" + kEncodedFiles)},
+        {"F4", Qt::Key_F4, {}, filterLine("save", kEncodedFiles + ";;" + kAllFiles)},
+        {"F5", Qt::Key_F5, {}, filterLine("save", kKeyFiles + ";;" + kAllFiles)},
+        {"F6", Qt::Key_F6, {}, filterLine("open", kAllFiles + ";;" + kKeyFiles)},
+    };
+    const std::pair<const char*, int> fields[] = {{"edit", IDC_SOURCE},
+                                                  {"password", IDC_PASSWORD2},
+                                                  {"button", IDC_ENCODE},
+                                                  {"option", IDC_USE_PASSWORD}};
+    for (const Row& row : rows) {
+      for (const auto& [kind, id] : fields) {
+        QTest::addRow("%s in %s", row.name, kind)
+            << static_cast<int>(row.key) << static_cast<int>(row.modifiers) << id << row.expected;
+      }
+    }
+  }
+
+  void acceleratorsRunTheirCommandFromEveryKindOfField() {
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(int, focus);
+    QFETCH(QString, expected);
+    test::TempDir dir;
+    test::writeFile(dir.file("plain.txt"), "some bytes");
+    HookedWindow scripted;
+    EncoderWindow& window = scripted.window();
+    scripted.setText(IDC_SOURCE, QString::fromStdString(dir.file("plain.txt")));
+    scripted.setText(IDC_DESTINATION, QString::fromStdString(dir.file("out.tc")));
+    scripted.setText(IDC_PASSWORD1, QStringLiteral("pw"));
+    scripted.setText(IDC_PASSWORD2, QStringLiteral("pw"));
+    QVERIFY(showAndActivate(window));
+    window.control(focus)->setFocus();
+    QTest::keyClick(window.control(focus), static_cast<Qt::Key>(key),
+                    static_cast<Qt::KeyboardModifiers>(modifiers));
+    QStringList trace;
+    for (const QString& line : scripted.trace) trace << line;
+    for (const auto& record : scripted.fileDialogs) {
+      trace.replaceInStrings(record.nameFilters.value(0),
+                             record.nameFilters.join(QStringLiteral(";;")));
+    }
+    if (!window.isVisible()) trace << QStringLiteral("closed");
+    QCOMPARE(trace, QStringList{expected});
+    // The fields never saw the key.
+    QCOMPARE(scripted.text(IDC_SOURCE), QString::fromStdString(dir.file("plain.txt")));
+    QCOMPARE(scripted.text(IDC_PASSWORD2), QStringLiteral("pw"));
+  }
+
+  void aKeyWhileABoxIsOpenStartsNoSecondCommand() {
+    HookedWindow scripted;
+    EncoderWindow& window = scripted.window();
+    QVERIFY(showAndActivate(window));
+    scripted.whileOpen = [&](QDialog& box) {
+      QTest::keyClick(&box, Qt::Key_F9);
+      QTest::keyClick(window.control(IDC_PASSWORD1), Qt::Key_F8);
+      QTest::keyClick(window.control(IDC_SOURCE), Qt::Key_F3);
+      QVERIFY(window.commandRunning());
+    };
+    QTest::keyClick(window.control(IDC_SOURCE), Qt::Key_F8);  // no passwords: refused
+    QCOMPARE(scripted.trace,
+             QStringList{"message: <Password #1> and <Password #2> are not acceptable!"});
+    QCOMPARE(scripted.boxes.size(), size_t{1});
+    QCOMPARE(scripted.boxes[0].caption, QStringLiteral("Warning"));
+    QCOMPARE(scripted.boxes[0].icon, QMessageBox::Warning);
+    QCOMPARE(scripted.boxes[0].buttons, QStringList{"Ok"});
+    QVERIFY(!window.commandRunning());
+  }
+
+  void enterInAFieldOrOnAnOptionClosesAndStoresTheOption_data() {
+    QTest::addColumn<int>("focus");
+    QTest::addColumn<bool>("keyFileOption");
+    QTest::newRow("source") << IDC_SOURCE << false;
+    QTest::newRow("destination") << IDC_DESTINATION << true;
+    QTest::newRow("password") << IDC_PASSWORD1 << false;
+    QTest::newRow("key file") << IDC_KEY_FILE << true;
+    QTest::newRow("option") << IDC_USE_KEY_FILE << true;
+  }
+
+  void enterInAFieldOrOnAnOptionClosesAndStoresTheOption() {
+    QFETCH(int, focus);
+    QFETCH(bool, keyFileOption);
+    HookedWindow scripted;
+    EncoderWindow& window = scripted.window();
+    if (keyFileOption) window.checkButton(IDC_USE_KEY_FILE);
+    QVERIFY(showAndActivate(window));
+    window.control(focus)->setFocus();
+    QTest::keyClick(window.control(focus), Qt::Key_Return);
+    QVERIFY(!window.isVisible());
+    QCOMPARE(window.result(), int{QDialog::Accepted});
+    QCOMPARE(scripted.options().saves, std::vector<bool>{!keyFileOption});
+    QVERIFY(scripted.trace.isEmpty());
+  }
+
+  void enterOnAPushButtonPressesThatButton() {
+    test::TempDir dir;
+    test::writeFile(dir.file("plain.txt"), "bytes");
+    HookedWindow scripted;
+    EncoderWindow& window = scripted.window();
+    scripted.setText(IDC_SOURCE, QString::fromStdString(dir.file("plain.txt")));
+    scripted.setText(IDC_DESTINATION, QString::fromStdString(dir.file("plain.txt.tc")));
+    scripted.setText(IDC_PASSWORD1, QStringLiteral("secret"));
+    scripted.setText(IDC_PASSWORD2, QStringLiteral("secret"));
+    QVERIFY(showAndActivate(window));
+    window.control(IDC_ENCODE)->setFocus();
+    QTest::keyClick(window.control(IDC_ENCODE), Qt::Key_Return);
+    window.control(IDC_DECODE)->setFocus();
+    QTest::keyClick(window.control(IDC_DECODE), Qt::Key_Enter, Qt::KeypadModifier);
+    window.control(IDC_BROWSE_DESTINATION)->setFocus();
+    QTest::keyClick(window.control(IDC_BROWSE_DESTINATION), Qt::Key_Return);
+    QTest::keyClick(window.control(IDC_BROWSE_DESTINATION), Qt::Key_E);  // its mnemonic
+    QCOMPARE(scripted.trace,
+             (QStringList{"job: encode", "job: decode", "save: " + kEncodedFiles, "job: encode"}));
+    QVERIFY(scripted.jobsUnderWaitCursor);
+    QCOMPARE(QApplication::overrideCursor(), nullptr);  // restored after each
+    QVERIFY(window.isVisible());
+    QVERIFY(scripted.options().saves.empty());
+    window.control(IDC_EXIT)->setFocus();
+    QTest::keyClick(window.control(IDC_EXIT), Qt::Key_Return);
+    QVERIFY(!window.isVisible());
+    QCOMPARE(window.result(), int{QDialog::Rejected});
+  }
+
+  void escCtrlQTheExitButtonAndTheCloseBoxClose_data() {
+    QTest::addColumn<QString>("how");
+    for (const char* how : {"Esc", "Ctrl+Q", "Exit button", "close box", "Alt+X"}) {
+      QTest::newRow(how) << QString::fromUtf8(how);
+    }
+  }
+
+  void escCtrlQTheExitButtonAndTheCloseBoxClose() {
+    QFETCH(QString, how);
+    HookedWindow scripted;
+    EncoderWindow& window = scripted.window();
+    window.checkButton(IDC_USE_KEY_FILE);
+    QVERIFY(showAndActivate(window));
+    QWidget* field = window.control(IDC_PASSWORD2);
+    field->setFocus();
+    if (how == "Esc") QTest::keyClick(field, Qt::Key_Escape);
+    if (how == "Ctrl+Q") QTest::keyClick(field, Qt::Key_Q, Qt::ControlModifier);
+    if (how == "Exit button") QTest::mouseClick(window.control(IDC_EXIT), Qt::LeftButton);
+    if (how == "close box") window.close();
+    if (how == "Alt+X") QTest::keyClick(field, Qt::Key_X, Qt::AltModifier);
+    QTRY_VERIFY(!window.isVisible());
+    QCOMPARE(window.result(), int{QDialog::Rejected});
+    QCOMPARE(scripted.options().saves, std::vector<bool>{false});
+  }
+
+  void theMenusHoldTheirEntriesAndRunTheirCommands() {
+    ScriptedWindow scripted;
+    EncoderWindow& window = scripted.window();
+    QStringList layout;
+    QList<QAction*> commands;
+    for (QAction* popup : window.menuBar()->actions()) {
+      layout << popup->text();
+      for (QAction* entry : popup->menu()->actions()) {
+        layout << (entry->isSeparator() ? QStringLiteral("-") : entry->text());
+        if (!entry->isSeparator()) commands << entry;
+        QVERIFY(entry->shortcut().isEmpty());  // the accelerators do the keys
+      }
+    }
+    QCOMPARE(layout, (QStringList{"&File", "E&xit\tCtrl+Q", "&Task", "&Encode\tF8", "&Decode\tF9",
+                                  "&Help", "&Manual\tF1", "-", "&About..."}));
+    QList<int> ids;
+    for (QAction* action : commands) ids << action->data().toInt();
+    QCOMPARE(ids, (QList<int>{ID_FILE_EXIT, ID_TASK_ENCODE, ID_TASK_DECODE, ID_HELP_MANUAL,
+                              ID_HELP_ABOUT}));
+
+    QVERIFY(showAndActivate(window));
+    commands[1]->trigger();  // Encode without passwords
+    commands[3]->trigger();  // Manual, not installed
+    commands[4]->trigger();  // About
+    QCOMPARE(scripted.trace,
+             (QStringList{"message: <Password #1> and <Password #2> are not acceptable!",
+                          "message: No help is available!", "about"}));
+    scripted.setText(IDC_PASSWORD1, QStringLiteral("pw"));
+    scripted.setText(IDC_PASSWORD2, QStringLiteral("pw"));
+    commands[2]->trigger();  // Decode, with no source
+    QCOMPARE(scripted.trace.last(), QStringLiteral("message: Invalid source!"));
+    QVERIFY(window.isVisible());
+    commands[0]->trigger();  // Exit
+    QVERIFY(!window.isVisible());
+    QCOMPARE(window.result(), int{QDialog::Rejected});
+    QCOMPARE(scripted.options().saves, std::vector<bool>{true});
+  }
+
+  void dropsFillTheSourceFromTheFirstFileOnly() {
+    test::TempDir dir;
+    for (const char* name : {"first.doc", "second.tc", "third"})
+      test::writeFile(dir.file(name), "x");
+    ScriptedWindow scripted;
+    EncoderWindow& window = scripted.window();
+    QVERIFY(showAndActivate(window));
+    auto drop = [&](const QList<QUrl>& urls) {
+      QMimeData data;
+      data.setUrls(urls);
+      QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, {});
+      QApplication::sendEvent(&window, &enter);
+      const bool accepted = enter.isAccepted();
+      QDropEvent event(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, {});
+      QApplication::sendEvent(&window, &event);
+      return accepted;
+    };
+    auto url = [&](const char* name) {
+      return QUrl::fromLocalFile(QString::fromStdString(dir.file(name)));
+    };
+
+    scripted.setText(IDC_DESTINATION, QStringLiteral("typed before"));
+    QVERIFY(drop({url("first.doc"), url("second.tc"), url("third")}));
+    QCOMPARE(scripted.text(IDC_SOURCE), QString::fromStdString(dir.file("first.doc")));
+    QCOMPARE(scripted.text(IDC_DESTINATION), QString::fromStdString(dir.file("first.doc.tc")));
+
+    QVERIFY(drop({QUrl::fromLocalFile(QString::fromStdString(dir.path())), url("third")}));
+    QCOMPARE(scripted.text(IDC_SOURCE), QString::fromStdString(dir.file("first.doc")));
+
+    QVERIFY(drop({QUrl(QStringLiteral("https://example.org/x.tc")), url("second.tc")}));
+    QCOMPARE(scripted.text(IDC_SOURCE), QString::fromStdString(dir.file("second.tc")));
+    QCOMPARE(scripted.text(IDC_DESTINATION), QString::fromStdString(dir.file("second")));
+
+    QVERIFY(!drop({QUrl(QStringLiteral("https://example.org/y"))}));
+    QCOMPARE(scripted.text(IDC_SOURCE), QString::fromStdString(dir.file("second.tc")));
+    QVERIFY(scripted.trace.isEmpty());
+    QVERIFY(window.control(IDC_SOURCE)->acceptDrops() == false);
+  }
+
+  void fileDialogsAreConfiguredAndTheirChoiceFillsTheFields() {
+    test::TempDir dir;
+    test::writeFile(dir.file("report.doc"), "x");
+    test::writeFile(dir.file("key.mk"), "secret key");
+    HookedWindow scripted;
+    EncoderWindow& window = scripted.window();
+    QVERIFY(showAndActivate(window));
+    const QString directory = QString::fromStdString(dir.path());
+    scripted.fileAnswers = {directory + "/report.doc", directory + "/chosen", std::nullopt,
+                            directory + "/key.mk"};
+    for (Qt::Key key : {Qt::Key_F3, Qt::Key_F4, Qt::Key_F6, Qt::Key_F6}) {
+      QTest::keyClick(window.control(IDC_SOURCE), key);
+    }
+    QCOMPARE(scripted.text(IDC_SOURCE), directory + "/report.doc");
+    QCOMPARE(scripted.text(IDC_DESTINATION), directory + "/chosen.tc");  // default extension
+    QCOMPARE(scripted.text(IDC_KEY_FILE), directory + "/key.mk");
+    QVERIFY(window.isChecked(IDC_USE_PASSWORD));
+
+    QCOMPARE(scripted.fileDialogs.size(), size_t{4});
+    const auto& open = scripted.fileDialogs[0];
+    QCOMPARE(open.mode, QFileDialog::AcceptOpen);
+    QCOMPARE(open.fileMode, QFileDialog::ExistingFile);
+    QCOMPARE(open.selectedFilter, QStringLiteral("All Files (*.*)"));  // as the user sees it
+    QCOMPARE(open.defaultSuffix, QString());
+    const auto& save = scripted.fileDialogs[1];
+    QCOMPARE(save.mode, QFileDialog::AcceptSave);
+    QCOMPARE(save.fileMode, QFileDialog::AnyFile);
+    QCOMPARE(save.selectedFilter, QStringLiteral("Talvek Encoded Files (*.tc)"));
+    QCOMPARE(save.defaultSuffix, QStringLiteral("tc"));
+    for (const auto& record : scripted.fileDialogs) {
+      QVERIFY(record.options.testFlag(QFileDialog::DontConfirmOverwrite));
+      QVERIFY(record.options.testFlag(QFileDialog::DontUseNativeDialog));
+      QVERIFY(record.options.testFlag(QFileDialog::HideNameFilterDetails));
+    }
+  }
+
+  void theManualOpensWhenPresentAndIsReportedWhenMissing() {
+    test::TempDir dir;
+    const QString manual = QString::fromStdString(dir.file("Manual.html"));
+    HookedWindow scripted(QString::fromStdString(dir.path()));
+    EncoderWindow& window = scripted.window();
+    QVERIFY(showAndActivate(window));
+    QTest::keyClick(window.control(IDC_PASSWORD1), Qt::Key_F1);  // missing
+    test::writeFile(manual.toStdString(), "<html></html>");
+    QTest::keyClick(window.control(IDC_PASSWORD1), Qt::Key_F1);  // present
+    scripted.documentOpens = false;                              // no program for HTML
+    QTest::keyClick(window.control(IDC_PASSWORD1), Qt::Key_F1);
+    QCOMPARE(scripted.trace,
+             (QStringList{"message: No help is available!", "document: " + manual,
+                          "document: " + manual, "message: No help is available!"}));
+    for (const auto& box : scripted.boxes) {
+      QCOMPARE(box.caption, QStringLiteral("Help Is Not Installed"));
+      QCOMPARE(box.icon, QMessageBox::Critical);
+      QCOMPARE(box.buttons, QStringList{"Ok"});
+    }
+  }
+
+  void aboutOpensAndCloses_data() {
+    QTest::addColumn<QString>("how");
+    for (const char* how : {"OK", "Enter", "Esc", "close box"}) QTest::newRow(how) << QString(how);
+  }
+
+  void aboutOpensAndCloses() {
+    QFETCH(QString, how);
+    ScriptedWindow scripted;
+    EncoderWindow& window = scripted.window();
+    QVERIFY(showAndActivate(window));
+    // Seen while the box is open; compared once it has closed, so a
+    // mismatch cannot leave it open.
+    QString caption;
+    QSize size, artSize, pictureSize, pictureRoom;
+    QRect pictureFrame;
+    QList<QWidget*> tabStops;
+    QWidget* focus = nullptr;
+    QPushButton* ok = nullptr;
+    window.setModalRunner([&](QDialog& dialog) {
+      auto* about = qobject_cast<AboutDialog*>(&dialog);
+      if (about == nullptr) return int{QDialog::Rejected};
+      QTimer::singleShot(0, about, [&, about] {
+        caption = about->windowTitle();
+        size = about->size();
+        artSize = about->artSize();
+        pictureSize = about->picture()->pixmap().size();
+        pictureRoom = about->picture()->contentsRect().size();
+        pictureFrame = about->picture()->geometry();
+        focus = about->focusWidget();
+        ok = about->okButton();
+        for (QWidget* w = about->nextInFocusChain(); w != about; w = w->nextInFocusChain()) {
+          if (w->focusPolicy() & Qt::TabFocus) tabStops << w;
+        }
+        if (how == "OK") QTest::mouseClick(about->okButton(), Qt::LeftButton);
+        if (how == "Enter") QTest::keyClick(about->okButton(), Qt::Key_Return);
+        if (how == "Esc") QTest::keyClick(about->okButton(), Qt::Key_Escape);
+        if (how == "close box") about->close();
+      });
+      return dialog.exec();
+    });
+    window.runCommand(ID_HELP_ABOUT);
+    QCOMPARE(caption, QStringLiteral("About Talvek"));
+    QCOMPARE(size, QSize(303, 251));
+    QCOMPARE(artSize, QSize(300, 250));
+    // Shrunk to the frame's height, the picture keeps its proportions.
+    QCOMPARE(pictureSize.height(), pictureRoom.height());
+    QVERIFY(pictureSize.width() <= pictureRoom.width());
+    QCOMPARE(pictureSize.width(), pictureRoom.height() * 300 / 250);
+    QCOMPARE(pictureFrame, QRect(2, 2, 299, 216));
+    QCOMPARE(focus, ok);
+    QCOMPARE(tabStops, QList<QWidget*>{ok});
+    QVERIFY(window.isVisible());
+    QVERIFY(QApplication::activeModalWidget() == nullptr);
+  }
+};
+
+QTEST_MAIN(WindowTest)
+#include "window_test.moc"

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <string>
 
+#include "platform/atomic_file.h"
+
 namespace talvek {
 
 namespace {
@@ -33,16 +35,6 @@ bool holdsExactly(const std::string& path, std::string_view content) {
   return same;
 }
 
-bool writeAll(int fd, std::string_view content) {
-  while (!content.empty()) {
-    const ssize_t put = ::write(fd, content.data(), content.size());
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) return false;
-    content.remove_prefix(static_cast<std::size_t>(put));
-  }
-  return true;
-}
-
 }  // namespace
 
 bool makeDirectories(const std::string& dir) {
@@ -61,21 +53,12 @@ ReplaceOutcome replaceFileIfDifferent(const std::string& path, std::string_view 
   if (slash != std::string::npos && slash > 0 && !makeDirectories(path.substr(0, slash))) {
     return ReplaceOutcome::Failed;
   }
-  // O_EXCL with our own name rather than mkstemp, so the umask applies to
-  // 0644 without changing the process's umask under other threads.
-  std::string temporary;
-  int fd = -1;
-  for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-    temporary = path + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
-    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0 && errno != EEXIST) return ReplaceOutcome::Failed;
+  AtomicFile file;
+  if (!file.open(path, 0644, /*keepTargetMode=*/false) ||
+      !file.write(content.data(), content.size()) || !file.commit()) {
+    return ReplaceOutcome::Failed;
   }
-  if (fd < 0) return ReplaceOutcome::Failed;
-  bool ok = writeAll(fd, content);
-  ok = (::close(fd) == 0) && ok;
-  if (ok && ::rename(temporary.c_str(), path.c_str()) == 0) return ReplaceOutcome::Written;
-  ::unlink(temporary.c_str());
-  return ReplaceOutcome::Failed;
+  return ReplaceOutcome::Written;
 }
 
 }  // namespace talvek

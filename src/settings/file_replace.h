@@ -9,7 +9,7 @@ namespace talvek {
 enum class ReplaceOutcome { Unchanged, Written, Failed };
 
 // Leaves path alone when it already holds exactly content. Otherwise writes
-// a temporary file beside it and renames it over path, so readers see the old
+// a synced file beside it and renames it over path, so readers see the old
 // or the new file, never a part; missing directories are created. The file
 // gets mode 0644 less the umask.
 ReplaceOutcome replaceFileIfDifferent(const std::string& path, std::string_view content);

@@ -36,8 +36,8 @@ class TerminalWindow : public WindowSystem {
   void beginWaitCursor() override {}
   void restoreCursor() override {}
   void beep(unsigned) override {}
-  std::optional<std::string> openFileDialog(const FileDialogSpec& spec) override;
-  std::optional<std::string> saveFileDialog(const FileDialogSpec& spec) override;
+  std::optional<std::string> openFileDialog(const FileDialogSpec& description) override;
+  std::optional<std::string> saveFileDialog(const FileDialogSpec& description) override;
   bool openDocument(const std::string&) override { return false; }
   void showAbout() override {}
   void endDialog(int) override {}

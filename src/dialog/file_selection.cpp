@@ -9,24 +9,25 @@
 namespace talvek {
 
 void EncoderDialog::onOpenSource() {
-  const FileDialogSpec spec{"All Files (*.*)|*.*|Talvek Encoded Files (*.tc)|*.tc|", "*.*", "",
-                            OFN_FILEMUSTEXIST | OFN_HIDEREADONLY};
-  if (const auto path = window_.openFileDialog(spec)) fillFromSource(*path);
+  const FileDialogSpec description{"All Files (*.*)|*.*|Talvek Encoded Files (*.tc)|*.tc|", "*.*",
+                                   "", OFN_FILEMUSTEXIST | OFN_HIDEREADONLY};
+  if (const auto path = window_.openFileDialog(description)) fillFromSource(*path);
 }
 
 void EncoderDialog::onSaveDestination() {
-  const FileDialogSpec spec{"Talvek Encoded Files (*.tc)|*.tc|All Files (*.*)|*.*|", "*.tc", "tc",
-                            OFN_HIDEREADONLY};
-  if (const auto path = window_.saveFileDialog(spec)) {
+  const FileDialogSpec description{"Talvek Encoded Files (*.tc)|*.tc|All Files (*.*)|*.*|", "*.tc",
+                                   "tc", OFN_HIDEREADONLY};
+  if (const auto path = window_.saveFileDialog(description)) {
     window_.setControlText(IDC_DESTINATION, *path);
   }
 }
 
 void EncoderDialog::onOpenKey() {
-  const FileDialogSpec spec{"All Files (*.*)|*.*|Morva~Key Files (*.mk)|*.mk|", "*.*", "",
-                            OFN_FILEMUSTEXIST | OFN_HIDEREADONLY};
+  const FileDialogSpec description{"All Files (*.*)|*.*|Morva~Key Files (*.mk)|*.mk|", "*.*", "",
+                                   OFN_FILEMUSTEXIST | OFN_HIDEREADONLY};
   // The option buttons stay as they are: the user still chooses the key file.
-  if (const auto path = window_.openFileDialog(spec)) window_.setControlText(IDC_KEY_FILE, *path);
+  if (const auto path = window_.openFileDialog(description))
+    window_.setControlText(IDC_KEY_FILE, *path);
 }
 
 void EncoderDialog::onDropFiles(const std::vector<std::string>& paths) {

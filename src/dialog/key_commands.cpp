@@ -30,9 +30,9 @@ bool EncoderDialog::acquireKeyText(std::string& keyText) {
 }
 
 CommandResult EncoderDialog::onGenerateKey() {
-  const FileDialogSpec spec{"Morva~Key Files (*.mk)|*.mk|All Files (*.*)|*.*|", "*.mk", "mk",
-                            OFN_HIDEREADONLY};
-  const std::optional<std::string> path = window_.saveFileDialog(spec);
+  const FileDialogSpec description{"Morva~Key Files (*.mk)|*.mk|All Files (*.*)|*.*|", "*.mk", "mk",
+                                   OFN_HIDEREADONLY};
+  const std::optional<std::string> path = window_.saveFileDialog(description);
   if (!path) return CommandResult::Cancelled;
 
   switch (probeDestination(*path)) {

@@ -50,8 +50,8 @@ class WindowSystem {
   virtual void beep(unsigned type) = 0;
 
   // A full path when the user confirms a choice, nullopt when cancelled.
-  virtual std::optional<std::string> openFileDialog(const FileDialogSpec& spec) = 0;
-  virtual std::optional<std::string> saveFileDialog(const FileDialogSpec& spec) = 0;
+  virtual std::optional<std::string> openFileDialog(const FileDialogSpec& description) = 0;
+  virtual std::optional<std::string> saveFileDialog(const FileDialogSpec& description) = 0;
 
   // Opens a document with the desktop's program for it; false on failure.
   virtual bool openDocument(const std::string& path) = 0;

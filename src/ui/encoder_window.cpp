@@ -225,10 +225,12 @@ void EncoderWindow::beep(unsigned) {
   QApplication::beep();
 }
 
-std::optional<std::string> EncoderWindow::runFileDialog(bool save, const FileDialogSpec& spec) {
-  const FileDialogRequest request{save, QString::fromStdString(spec.filter),
-                                  QString::fromStdString(spec.initialName),
-                                  QString::fromStdString(spec.defaultExtension), spec.flags};
+std::optional<std::string> EncoderWindow::runFileDialog(bool save,
+                                                        const FileDialogSpec& description) {
+  const FileDialogRequest request{save, QString::fromStdString(description.filter),
+                                  QString::fromStdString(description.initialName),
+                                  QString::fromStdString(description.defaultExtension),
+                                  description.flags};
   std::unique_ptr<QFileDialog> dialog = makeFileDialog(this, request);
   const int code = runModal_(*dialog);
   const std::optional<QString> path = chosenPath(*dialog, code);
@@ -236,12 +238,12 @@ std::optional<std::string> EncoderWindow::runFileDialog(bool save, const FileDia
   return path->toStdString();
 }
 
-std::optional<std::string> EncoderWindow::openFileDialog(const FileDialogSpec& spec) {
-  return runFileDialog(false, spec);
+std::optional<std::string> EncoderWindow::openFileDialog(const FileDialogSpec& description) {
+  return runFileDialog(false, description);
 }
 
-std::optional<std::string> EncoderWindow::saveFileDialog(const FileDialogSpec& spec) {
-  return runFileDialog(true, spec);
+std::optional<std::string> EncoderWindow::saveFileDialog(const FileDialogSpec& description) {
+  return runFileDialog(true, description);
 }
 
 bool EncoderWindow::openDocument(const std::string& path) {

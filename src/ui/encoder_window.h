@@ -57,8 +57,8 @@ class EncoderWindow : public QDialog, public WindowSystem {
   void beginWaitCursor() override;
   void restoreCursor() override;
   void beep(unsigned type) override;
-  std::optional<std::string> openFileDialog(const FileDialogSpec& spec) override;
-  std::optional<std::string> saveFileDialog(const FileDialogSpec& spec) override;
+  std::optional<std::string> openFileDialog(const FileDialogSpec& description) override;
+  std::optional<std::string> saveFileDialog(const FileDialogSpec& description) override;
   bool openDocument(const std::string& path) override;
   void showAbout() override;
   void endDialog(int result) override;
@@ -76,7 +76,7 @@ class EncoderWindow : public QDialog, public WindowSystem {
  private:
   void buildControls();
   void buildMenu();
-  std::optional<std::string> runFileDialog(bool save, const FileDialogSpec& spec);
+  std::optional<std::string> runFileDialog(bool save, const FileDialogSpec& description);
   // The button whose mnemonic is the typed character, or null.
   QAbstractButton* buttonWithMnemonic(const QString& typed) const;
 

@@ -122,10 +122,11 @@ TEST_F(LifecycleTest, BrowseAndGenerateCommandsOpenTheirDialogs) {
     EXPECT_TRUE(dialog_->onCommand(id));
   }
   ASSERT_EQ(window_.fileDialogs.size(), 4u);
-  EXPECT_EQ(window_.fileDialogs[0].spec.initialName, "*.*");
-  EXPECT_EQ(window_.fileDialogs[1].spec.initialName, "*.tc");
-  EXPECT_EQ(window_.fileDialogs[2].spec.initialName, "*.mk");
-  EXPECT_EQ(window_.fileDialogs[3].spec.filter, "All Files (*.*)|*.*|Morva~Key Files (*.mk)|*.mk|");
+  EXPECT_EQ(window_.fileDialogs[0].description.initialName, "*.*");
+  EXPECT_EQ(window_.fileDialogs[1].description.initialName, "*.tc");
+  EXPECT_EQ(window_.fileDialogs[2].description.initialName, "*.mk");
+  EXPECT_EQ(window_.fileDialogs[3].description.filter,
+            "All Files (*.*)|*.*|Morva~Key Files (*.mk)|*.mk|");
   EXPECT_FALSE(dialog_->onCommand(IDC_SOURCE));
   EXPECT_FALSE(dialog_->onCommand(0));
 }

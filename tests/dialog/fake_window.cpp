@@ -45,8 +45,9 @@ void FakeWindow::beep(unsigned type) {
   events.push_back("beep");
 }
 
-std::optional<std::string> FakeWindow::nextFileChoice(bool save, const FileDialogSpec& spec) {
-  fileDialogs.push_back({save, spec});
+std::optional<std::string> FakeWindow::nextFileChoice(bool save,
+                                                      const FileDialogSpec& description) {
+  fileDialogs.push_back({save, description});
   if (fileChoices.empty()) {
     ADD_FAILURE() << "unexpected file dialog";
     return std::nullopt;
@@ -56,12 +57,12 @@ std::optional<std::string> FakeWindow::nextFileChoice(bool save, const FileDialo
   return choice;
 }
 
-std::optional<std::string> FakeWindow::openFileDialog(const FileDialogSpec& spec) {
-  return nextFileChoice(false, spec);
+std::optional<std::string> FakeWindow::openFileDialog(const FileDialogSpec& description) {
+  return nextFileChoice(false, description);
 }
 
-std::optional<std::string> FakeWindow::saveFileDialog(const FileDialogSpec& spec) {
-  return nextFileChoice(true, spec);
+std::optional<std::string> FakeWindow::saveFileDialog(const FileDialogSpec& description) {
+  return nextFileChoice(true, description);
 }
 
 bool FakeWindow::openDocument(const std::string& path) {

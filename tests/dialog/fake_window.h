@@ -21,7 +21,7 @@ struct ShownMessage {
 
 struct ShownFileDialog {
   bool save;
-  FileDialogSpec spec;
+  FileDialogSpec description;
 };
 
 class FakeWindow : public WindowSystem {
@@ -52,14 +52,14 @@ class FakeWindow : public WindowSystem {
   void beginWaitCursor() override;
   void restoreCursor() override;
   void beep(unsigned type) override;
-  std::optional<std::string> openFileDialog(const FileDialogSpec& spec) override;
-  std::optional<std::string> saveFileDialog(const FileDialogSpec& spec) override;
+  std::optional<std::string> openFileDialog(const FileDialogSpec& description) override;
+  std::optional<std::string> saveFileDialog(const FileDialogSpec& description) override;
   bool openDocument(const std::string& path) override;
   void showAbout() override { ++aboutShown; }
   void endDialog(int result) override;
 
  private:
-  std::optional<std::string> nextFileChoice(bool save, const FileDialogSpec& spec);
+  std::optional<std::string> nextFileChoice(bool save, const FileDialogSpec& description);
   bool waiting_ = false;
 };
 

@@ -26,15 +26,15 @@ TEST_F(FileSelectionTest, EachDialogHasItsKindFilterNameExtensionAndFlags) {
   ASSERT_EQ(window_.fileDialogs.size(), 3u);
   EXPECT_FALSE(window_.fileDialogs[0].save);
   EXPECT_EQ(
-      window_.fileDialogs[0].spec,
+      window_.fileDialogs[0].description,
       (FileDialogSpec{"All Files (*.*)|*.*|Talvek Encoded Files (*.tc)|*.tc|", "*.*", "", 0x1004}));
   EXPECT_TRUE(window_.fileDialogs[1].save);
   EXPECT_EQ(
-      window_.fileDialogs[1].spec,
+      window_.fileDialogs[1].description,
       (FileDialogSpec{"Talvek Encoded Files (*.tc)|*.tc|All Files (*.*)|*.*|", "*.tc", "tc", 0x4}));
   EXPECT_FALSE(window_.fileDialogs[2].save);
   EXPECT_EQ(
-      window_.fileDialogs[2].spec,
+      window_.fileDialogs[2].description,
       (FileDialogSpec{"All Files (*.*)|*.*|Morva~Key Files (*.mk)|*.mk|", "*.*", "", 0x1004}));
   // Cancelled dialogs change nothing.
   EXPECT_EQ(fields(), (std::vector<std::string>{"s", "d", "k"}));

@@ -75,7 +75,7 @@ TEST_F(GenerateKeyTest, AsksForAKeyFileWithItsOwnDialog) {
   EXPECT_EQ(dialog_->onGenerateKey(), CommandResult::Cancelled);
   ASSERT_EQ(window_.fileDialogs.size(), 1u);
   EXPECT_TRUE(window_.fileDialogs[0].save);
-  EXPECT_EQ(window_.fileDialogs[0].spec,
+  EXPECT_EQ(window_.fileDialogs[0].description,
             (FileDialogSpec{"Morva~Key Files (*.mk)|*.mk|All Files (*.*)|*.*|", "*.mk", "mk",
                             OFN_HIDEREADONLY}));
   EXPECT_TRUE(window_.messages.empty());

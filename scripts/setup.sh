@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake make g++ pkg-config qt6-base-dev libsqlite3-dev libgtest-dev libgmock-dev
-  libbenchmark-dev fonts-liberation xvfb xauth desktop-file-utils shared-mime-info xdg-utils)
+  libbenchmark-dev fonts-liberation xvfb xauth desktop-file-utils shared-mime-info xdg-utils libfile-mimeinfo-perl)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -11,18 +11,6 @@
 
 namespace talvek::test {
 
-std::set<std::string> entries(const std::string& directory) {
-  std::set<std::string> names;
-  if (DIR* dir = ::opendir(directory.c_str())) {
-    while (dirent* entry = ::readdir(dir)) {
-      const std::string name = entry->d_name;
-      if (name != "." && name != "..") names.insert(name);
-    }
-    ::closedir(dir);
-  }
-  return names;
-}
-
 bool isWorkingFileName(const std::string& name) {
   if (name.size() != 12 || name[8] != '.') return false;
   for (size_t i = 0; i < name.size(); ++i) {
@@ -46,15 +34,6 @@ std::string patternBytes(size_t size, uint32_t seed) {
     c = static_cast<char>(state >> 24);
   }
   return out;
-}
-
-int runInChild(const std::function<int()>& body) {
-  fflush(nullptr);
-  const pid_t pid = ::fork();
-  if (pid == 0) _exit(body());
-  int status = 0;
-  if (pid < 0 || ::waitpid(pid, &status, 0) != pid) ADD_FAILURE() << "fork or wait failed";
-  return status;
 }
 
 void JobTest::SetUp() {

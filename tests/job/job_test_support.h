@@ -10,12 +10,10 @@
 #include <set>
 #include <string>
 
+#include "child_process.h"
 #include "temp_dir.h"
 
 namespace talvek::test {
-
-// The names in a directory, "." and ".." left out.
-std::set<std::string> entries(const std::string& directory);
 
 // Whether name has the working-file form: 8 letters a-z, '.', 3 letters a-z.
 bool isWorkingFileName(const std::string& name);
@@ -26,10 +24,6 @@ std::string expectedTransform(const std::string& data, const std::string& keyTex
 
 // Bytes of a deterministic pseudo-random pattern.
 std::string patternBytes(size_t size, uint32_t seed = 7);
-
-// Runs body in a forked child and returns its exit status as waitpid gives it.
-// The child's body returns its exit code; assertions do not work in there.
-int runInChild(const std::function<int()>& body);
 
 class JobTest : public ::testing::Test {
  protected:

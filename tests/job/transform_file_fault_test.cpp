@@ -13,6 +13,8 @@
 namespace talvek {
 namespace {
 
+using test::kNobody;
+
 using test::JobTest;
 
 constexpr char kKey[] = "fault key";
@@ -114,7 +116,7 @@ class UnwritableDirectoryTest : public JobTest {
   // Exit code: 0 success, else the failure value; 90 when the switch failed.
   int runAsNobody(const std::string& source, const std::string& destination, bool encode) {
     const int status = test::runInChild([&] {
-      if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) return 90;
+      if (!test::becomeNobody()) return 90;
       JobReport report;
       transformFile(source, destination, kKey, encode, true, &report);
       return static_cast<int>(report.failure);
@@ -122,7 +124,6 @@ class UnwritableDirectoryTest : public JobTest {
     EXPECT_TRUE(WIFEXITED(status));
     return WEXITSTATUS(status);
   }
-  static constexpr uid_t kNobody = 65534;
 };
 
 TEST_F(UnwritableDirectoryTest, WritesInPlaceWhereItCannotRename) {

@@ -65,8 +65,8 @@ TEST_F(JobTest, WipeReportsAFailedRemoval) {
   // Nobody may remove entries of a directory without write permission.
   ASSERT_EQ(::chmod(root_.path().c_str(), 0755), 0);
   const int status = test::runInChild([&] {
-    if (::chown(file("secret").c_str(), 65534, 65534) != 0 || ::setgid(65534) != 0 ||
-        ::setuid(65534) != 0) {
+    if (::chown(file("secret").c_str(), test::kNobody, test::kNobody) != 0 ||
+        !test::becomeNobody()) {
       return 3;
     }
     return wipeFile(file("secret"), 1) ? 1 : 0;

@@ -8,22 +8,13 @@
 
 #include <set>
 
+#include "child_process.h"
 #include "temp_dir.h"
 
 namespace talvek {
 namespace {
 
-std::set<std::string> entries(const std::string& path) {
-  std::set<std::string> names;
-  if (DIR* dir = ::opendir(path.c_str())) {
-    while (dirent* entry = ::readdir(dir)) {
-      const std::string name = entry->d_name;
-      if (name != "." && name != "..") names.insert(name);
-    }
-    ::closedir(dir);
-  }
-  return names;
-}
+using test::entries;
 
 mode_t modeOf(const std::string& path) {
   struct stat st;
@@ -122,15 +113,12 @@ TEST(AtomicFile, RefusesATargetThisProcessMayNotWrite) {
   ASSERT_EQ(::chmod(dir.path().c_str(), 0777), 0);
   test::writeFile(dir.file("target"), "read only");
   ASSERT_EQ(::chmod(dir.file("target").c_str(), 0444), 0);
-  ASSERT_EQ(::chown(dir.file("target").c_str(), 65534, 65534), 0);
-  const pid_t child = ::fork();
-  if (child == 0) {
-    if (::setgid(65534) != 0 || ::setuid(65534) != 0) _exit(90);
+  ASSERT_EQ(::chown(dir.file("target").c_str(), test::kNobody, test::kNobody), 0);
+  const int status = test::runInChild([&] {
+    if (!test::becomeNobody()) return 90;
     AtomicFile file;
-    _exit(file.open(dir.file("target")) ? 1 : (file.error() == EACCES ? 0 : 2));
-  }
-  int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
+    return file.open(dir.file("target")) ? 1 : (file.error() == EACCES ? 0 : 2);
+  });
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
   EXPECT_EQ(test::readFile(dir.file("target")), "read only");

@@ -3,11 +3,14 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 
+#include "child_process.h"
 #include "settings/user_dirs.h"
 #include "settings_test_env.h"
 #include "temp_dir.h"
@@ -204,6 +207,20 @@ class DamagedStoreTest : public RegistryAccessTest {
 
   std::string storeDir() const { return temp_.path() + "/config/Brellam/Talvek"; }
 
+  // Root ignores permission bits, so as root the body runs in a child as an
+  // unprivileged user who owns the test's files. Returns the body's result,
+  // or -1 when the child could not run it.
+  int withoutPrivileges(const std::function<int()>& body) {
+    if (::geteuid() != 0) return body();
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(temp_.path(), ec)) {
+      if (::lchown(entry.path().c_str(), test::kNobody, test::kNobody) != 0) return -1;
+    }
+    if (::chown(temp_.path().c_str(), test::kNobody, test::kNobody) != 0) return -1;
+    const int status = test::runInChild([&] { return test::becomeNobody() ? body() : 90; });
+    return WIFEXITED(status) && WEXITSTATUS(status) != 90 ? WEXITSTATUS(status) : -1;
+  }
+
   // Reads give nothing; the next write moves the file aside, keeping its
   // bytes, and a fresh store takes its place.
   void expectRecovery(const std::string& damaged) {
@@ -278,24 +295,38 @@ TEST_F(DamagedStoreTest, SomethingElseAtThePath) {
 }
 
 TEST_F(DamagedStoreTest, UnreadableFile) {
-  if (::geteuid() == 0) GTEST_SKIP() << "root reads every file";
   ASSERT_EQ(::chmod(storePath().c_str(), 0200), 0);
-  std::uint32_t value = 7;
-  EXPECT_EQ(registry_.readDword(HKEY_CURRENT_USER, "Software\\Brellam\\Talvek", "n", value),
-            kErrorAccessDenied);
-  EXPECT_EQ(registry_.ensureKey(HKEY_CURRENT_USER, "K"), kErrorSuccess);
+  const int failed = withoutPrivileges([this] {
+    std::uint32_t value = 7;
+    int failed = 0;
+    if (registry_.readDword(HKEY_CURRENT_USER, "Software\\Brellam\\Talvek", "n", value) !=
+        kErrorAccessDenied) {
+      failed |= 1;
+    }
+    if (registry_.ensureKey(HKEY_CURRENT_USER, "K") != kErrorSuccess) failed |= 2;
+    return failed;
+  });
+  EXPECT_EQ(failed, 0);
   EXPECT_EQ(namesStartingWith(storeDir(), "registry.db.corrupt-").size(), 1u);
 }
 
 TEST_F(DamagedStoreTest, WriteProtectedFileIsKept) {
-  if (::geteuid() == 0) GTEST_SKIP() << "root writes every file";
   ASSERT_EQ(::chmod(storePath().c_str(), 0400), 0);
-  std::uint32_t value = 0;
-  EXPECT_EQ(registry_.readDword(HKEY_CURRENT_USER, "Software\\Brellam\\Talvek", "n", value),
-            kErrorSuccess);
-  EXPECT_EQ(value, 42u);
-  EXPECT_EQ(registry_.writeDword(HKEY_CURRENT_USER, "Software\\Brellam\\Talvek", "n", 1),
-            kErrorAccessDenied);
+  const int failed = withoutPrivileges([this] {
+    std::uint32_t value = 0;
+    int failed = 0;
+    if (registry_.readDword(HKEY_CURRENT_USER, "Software\\Brellam\\Talvek", "n", value) !=
+            kErrorSuccess ||
+        value != 42u) {
+      failed |= 1;
+    }
+    if (registry_.writeDword(HKEY_CURRENT_USER, "Software\\Brellam\\Talvek", "n", 1) !=
+        kErrorAccessDenied) {
+      failed |= 2;
+    }
+    return failed;
+  });
+  EXPECT_EQ(failed, 0);
   EXPECT_TRUE(namesStartingWith(storeDir(), "registry.db.corrupt-").empty());
 }
 

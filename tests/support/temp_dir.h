@@ -2,6 +2,7 @@
 // removed with everything in it when the object goes away.
 #pragma once
 
+#include <set>
 #include <string>
 
 namespace talvek::test {
@@ -28,5 +29,7 @@ void writeFile(const std::string& path, const std::string& bytes);
 std::string readFile(const std::string& path);
 // Whether the path exists in any form (dangling links included).
 bool pathExists(const std::string& path);
+// The names in a directory, "." and ".." left out.
+std::set<std::string> entries(const std::string& directory);
 
 }  // namespace talvek::test

@@ -18,35 +18,34 @@ bool UniqueFd::close() {
   return result == 0;
 }
 
-bool writeAll(int fd, const void* data, size_t size) {
+namespace {
+
+// Repeats a partial write until every byte is out, retrying on EINTR.
+// writeSome(p, n, done) writes up to n bytes from p, done bytes in.
+template <typename WriteSome>
+bool writeFully(const void* data, size_t size, WriteSome writeSome) {
   const char* p = static_cast<const char*>(data);
-  while (size > 0) {
-    const ssize_t n = ::write(fd, p, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (n == 0) return false;
-    p += n;
-    size -= static_cast<size_t>(n);
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = writeSome(p + done, size - done, done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
   }
   return true;
 }
 
+}  // namespace
+
+bool writeAll(int fd, const void* data, size_t size) {
+  return writeFully(data, size,
+                    [fd](const char* p, size_t n, size_t) { return ::write(fd, p, n); });
+}
+
 bool pwriteAll(int fd, const void* data, size_t size, uint64_t offset) {
-  const char* p = static_cast<const char*>(data);
-  while (size > 0) {
-    const ssize_t n = ::pwrite(fd, p, size, static_cast<off_t>(offset));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (n == 0) return false;
-    p += n;
-    size -= static_cast<size_t>(n);
-    offset += static_cast<uint64_t>(n);
-  }
-  return true;
+  return writeFully(data, size, [fd, offset](const char* p, size_t n, size_t done) {
+    return ::pwrite(fd, p, n, static_cast<off_t>(offset + done));
+  });
 }
 
 ssize_t preadFull(int fd, void* data, size_t size, uint64_t offset) {

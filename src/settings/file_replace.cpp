@@ -8,31 +8,24 @@
 #include <string>
 
 #include "platform/atomic_file.h"
+#include "platform/unique_fd.h"
 
 namespace talvek {
 
 namespace {
 
+// The files compared here are small: icons, a desktop entry, a MIME package.
 bool holdsExactly(const std::string& path, std::string_view content) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+  const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   struct stat st;
-  bool same = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-              static_cast<std::size_t>(st.st_size) == content.size();
-  char buffer[8192];
-  std::size_t offset = 0;
-  while (same && offset < content.size()) {
-    const ssize_t got = ::read(fd, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0 || content.compare(offset, static_cast<std::size_t>(got),
-                                    std::string_view(buffer, static_cast<std::size_t>(got))) != 0) {
-      same = false;
-      break;
-    }
-    offset += static_cast<std::size_t>(got);
+  if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+      static_cast<std::size_t>(st.st_size) != content.size()) {
+    return false;
   }
-  ::close(fd);
-  return same;
+  std::string existing(content.size(), '\0');
+  return preadFull(fd.get(), existing.data(), existing.size(), 0) ==
+             static_cast<ssize_t>(existing.size()) &&
+         existing == content;
 }
 
 }  // namespace

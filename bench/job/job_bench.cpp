@@ -14,8 +14,7 @@ int main(int argc, char** argv) {
   const bool encode = std::strcmp(argv[4], "encode") == 0;
   if (!talvek::transformFile(argv[1], argv[2], argv[3], encode, true, &report)) {
     std::fprintf(stderr, "job failed (%d)%s%s\n", static_cast<int>(report.failure),
-                 report.keptWorkingCopy.empty() ? "" : "; working copy kept at ",
-                 report.keptWorkingCopy.c_str());
+                 report.keptCopy.empty() ? "" : "; working copy kept at ", report.keptCopy.c_str());
     return 1;
   }
   return 0;

@@ -5,7 +5,6 @@
 #include <iostream>
 
 #include "cli/cli_options.h"
-#include "cli/progress_bar.h"
 #include "cli/terminal.h"
 #include "cli/terminal_window.h"
 #include "dialog/destination_rule.h"
@@ -28,6 +27,7 @@ int exitStatusOf(CommandResult result) {
     case CommandResult::Refused:
       return kExitRefused;
     case CommandResult::Failed:
+    case CommandResult::Stopped:  // only by a signal, which ends the process first
       return kExitFailed;
   }
   return kExitFailed;
@@ -111,13 +111,8 @@ int runCli(const std::vector<std::string>& args) {
                                              : options.destination);
   if (const int status = fillSecret(options, window); status >= 0) return status;
 
-  ProgressBar bar(std::cerr, kProgressThreshold);
-  if (isTerminal(STDERR_FILENO)) {
-    dialog.setJobProgress([&bar](uint64_t done, uint64_t total) { bar.update(done, total); });
-  }
-  const CommandResult result = dialog.runTransformCommand(options.command == CliCommand::Encode);
-  bar.finish();
-  return exitStatusOf(result);
+  window.showProgress(isTerminal(STDERR_FILENO));
+  return exitStatusOf(dialog.runTransformCommand(options.command == CliCommand::Encode));
 }
 
 }  // namespace talvek

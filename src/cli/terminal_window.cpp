@@ -1,5 +1,7 @@
 #include "cli/terminal_window.h"
 
+#include "cli/progress_bar.h"
+#include "cli/stop_signals.h"
 #include "dialog/window_constants.h"
 
 namespace talvek {
@@ -37,6 +39,21 @@ int TerminalWindow::messageBox(const std::string& text, const std::string& capti
   const std::optional<std::string> answer = readAnswer_();
   if (!answer) err_ << std::endl;
   return answer && isYes(*answer) ? IDYES : IDNO;
+}
+
+bool TerminalWindow::runJob(const JobView&, const JobWork& work) {
+  ProgressBar bar(err_, kProgressThreshold);
+  bool done = false;
+  {
+    const StopSignals signals;
+    done = work([this, &bar](uint64_t bytes, uint64_t total) {
+      if (showProgress_) bar.update(bytes, total);
+      return StopSignals::caught() == 0;
+    });
+    bar.finish();
+  }
+  if (StopSignals::caught() != 0) StopSignals::endByCaughtSignal();
+  return done;
 }
 
 std::optional<std::string> TerminalWindow::openFileDialog(const FileDialogSpec&) {

@@ -23,6 +23,9 @@ class TerminalWindow : public WindowSystem {
   // reading when `canAsk` is false (no terminal to answer on).
   TerminalWindow(std::ostream& err, LineReader readAnswer, bool canAsk, bool assumeYes);
 
+  // Draws a progress bar on err during big jobs.
+  void showProgress(bool show) { showProgress_ = show; }
+
   // The answer to the next save-file dialog (genkey's PATH).
   void queueFileChoice(std::string path) { fileChoices_.push_back(std::move(path)); }
 
@@ -36,6 +39,9 @@ class TerminalWindow : public WindowSystem {
   void beginWaitCursor() override {}
   void restoreCursor() override {}
   void beep(unsigned) override {}
+  // Runs the job with SIGINT, SIGTERM and SIGHUP turned into a stop, so the
+  // job removes what it made before the process ends by the signal.
+  bool runJob(const JobView& job, const JobWork& work) override;
   std::optional<std::string> openFileDialog(const FileDialogSpec& description) override;
   std::optional<std::string> saveFileDialog(const FileDialogSpec& description) override;
   bool openDocument(const std::string&) override { return false; }
@@ -47,6 +53,7 @@ class TerminalWindow : public WindowSystem {
   LineReader readAnswer_;
   bool canAsk_;
   bool assumeYes_;
+  bool showProgress_ = false;
   std::map<int, std::string> texts_;
   int checked_ = 0;
   std::deque<std::string> fileChoices_;

@@ -21,6 +21,7 @@ enum class CommandResult {
   Cancelled,  // a file dialog was cancelled; nothing was shown
   Refused,    // a warning was shown or the user answered No; nothing was written
   Failed,     // the job ran and failed; a warning said why
+  Stopped,    // the job was stopped on request; nothing was shown or written
 };
 
 // The job a transform command runs; transformFile unless a test replaces it.
@@ -76,8 +77,6 @@ class EncoderDialog {
   void onManual();
   void onAbout();
 
-  // Handed to every job, which calls it now and then; the window sets none.
-  void setJobProgress(JobProgress progress) { progress_ = std::move(progress); }
   // Replaces transformFile, so tests can make a job fail in each way.
   void setTransformJob(TransformJob job) { job_ = std::move(job); }
 
@@ -88,7 +87,6 @@ class EncoderDialog {
 
   WindowSystem& window_;
   DialogEnvironment environment_;
-  JobProgress progress_;
   TransformJob job_;
 };
 

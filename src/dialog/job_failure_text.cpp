@@ -1,5 +1,7 @@
 #include "dialog/job_failure_text.h"
 
+#include <system_error>
+
 namespace talvek {
 
 namespace {
@@ -7,7 +9,7 @@ namespace {
 const char* failureSentence(JobFailure failure) {
   switch (failure) {
     case JobFailure::SourceInvalid:
-      return "The source could not be read!";
+      return "The source could not be opened!";
     case JobFailure::DestinationInvalid:
       return "The destination could not be created!";
     case JobFailure::DestinationExists:
@@ -15,25 +17,45 @@ const char* failureSentence(JobFailure failure) {
     case JobFailure::EmptyKey:
       return "The key is empty!";
     case JobFailure::WorkingCopy:
-      return "The source could not be copied to the temporary directory!";
+      return "The destination's old contents could not be copied to the temporary directory!";
     case JobFailure::ReadFailed:
-      return "The working copy of the source could not be read!";
+      return "The source could not be read!";
     case JobFailure::WriteFailed:
       return "The destination could not be written!";
+    case JobFailure::SourceChanged:
+      return "The source changed while it was read!";
+    case JobFailure::Stopped:
+      return "The job was stopped!";
     case JobFailure::None:
       break;
   }
   return "The job failed!";
 }
 
+// " (path: reason)", " (reason)" or nothing.
+std::string reasonSuffix(const std::string& path, int error) {
+  if (error == 0) return path.empty() ? std::string() : " (" + path + ")";
+  // The same text as strerror, without its shared buffer.
+  const std::string reason = std::error_code(error, std::generic_category()).message();
+  return " (" + (path.empty() ? reason : path + ": " + reason) + ")";
+}
+
 }  // namespace
 
 std::string jobFailureText(const JobReport& report) {
-  std::string text = failureSentence(report.failure);
-  if (!report.keptWorkingCopy.empty()) {
-    text += "\nThe source's data is kept in:\n" + report.keptWorkingCopy;
+  std::string text = failureSentence(report.failure) + reasonSuffix(report.path, report.error);
+  if (!report.keptCopy.empty()) {
+    text += report.keptContent == KeptCopyContent::SourceData
+                ? "\nThe source's data is kept in:\n"
+                : "\nThe destination's old contents are kept in:\n";
+    text += report.keptCopy;
   }
   return text;
+}
+
+std::string attributesLostText(const JobReport& report) {
+  return "The destination's extended attributes could not be kept!" +
+         reasonSuffix(report.path, report.attributesError);
 }
 
 }  // namespace talvek

@@ -1,5 +1,6 @@
-// The warning shown after a job that failed: what failed, and where the
-// source's bytes are when the job had to keep its working copy.
+// The warnings shown after a job: what failed and why, where the old bytes
+// are when the job had to keep its working copy, and extended attributes
+// that a successful replacement could not carry over.
 #pragma once
 
 #include <string>
@@ -8,6 +9,11 @@
 
 namespace talvek {
 
+// E.g. "The destination could not be written! (/home/u/a.tc: No space left
+// on device)", followed by the kept copy's path when there is one.
 std::string jobFailureText(const JobReport& report);
+
+// For a job that succeeded with report.attributesError set.
+std::string attributesLostText(const JobReport& report);
 
 }  // namespace talvek

@@ -29,19 +29,26 @@ CommandResult EncoderDialog::runTransformCommand(bool encode) {
   if (!checkSourceAndDestination(source, destination)) return CommandResult::Refused;
 
   // Lets the job replace a read-only destination the user agreed to replace;
-  // fails harmlessly when there is none.
-  makeWritable(destination);
+  // fails harmlessly when there is none. A job that fails puts the mode back.
+  unsigned previousMode = 0;
+  const bool madeWritable = makeWritable(destination, &previousMode);
   JobReport report;
   const bool done =
-      job_(source, destination, keyText, encode, /*overwrite=*/true, &report, progress_);
+      window_.runJob(JobView{source, destination, encode}, [&](const JobProgress& progress) {
+        return job_(source, destination, keyText, encode, /*overwrite=*/true, &report, progress);
+      });
+  if (!done && madeWritable) (void)setPermissions(destination, previousMode);
 
   cursor.restore();
   window_.beep(MB_ICONASTERISK);
-  if (!done) {
-    showWarning(jobFailureText(report));
-    return CommandResult::Failed;
+  if (done) {
+    if (report.attributesError != 0) showWarning(attributesLostText(report));
+    return CommandResult::Done;
   }
-  return CommandResult::Done;
+  // The user asked for the stop and knows why the job ended.
+  if (report.failure == JobFailure::Stopped) return CommandResult::Stopped;
+  showWarning(jobFailureText(report));
+  return CommandResult::Failed;
 }
 
 bool EncoderDialog::checkSourceAndDestination(std::string& source, std::string& destination) {

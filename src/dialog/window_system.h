@@ -4,10 +4,24 @@
 // talvek-cli implement it; tests script it.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
+#include "job/transform_file.h"
+
 namespace talvek {
+
+// A job about to run, for a window that shows its progress.
+struct JobView {
+  std::string source;
+  std::string destination;
+  bool encode = true;
+};
+
+// Does one job, calling `progress` now and then (which may ask it to stop);
+// returns the job's result.
+using JobWork = std::function<bool(const JobProgress& progress)>;
 
 // An open or save file dialog.
 struct FileDialogSpec {
@@ -52,6 +66,15 @@ class WindowSystem {
   // A full path when the user confirms a choice, nullopt when cancelled.
   virtual std::optional<std::string> openFileDialog(const FileDialogSpec& description) = 0;
   virtual std::optional<std::string> saveFileDialog(const FileDialogSpec& description) = 0;
+
+  // Runs one job and returns its result. A window may run it on another
+  // thread, show its progress and let the user stop it, but takes no input
+  // meanwhile: nothing the user does during the job acts after it. The
+  // default runs it at once on the calling thread and never stops it.
+  virtual bool runJob(const JobView& job, const JobWork& work) {
+    (void)job;
+    return work(JobProgress{});
+  }
 
   // Opens a document with the desktop's program for it; false on failure.
   virtual bool openDocument(const std::string& path) = 0;

@@ -77,7 +77,7 @@ JobFailure streamTransform(const WorkingFile& working, const BlockTransform& tra
   uint64_t offset = 0;
   uint64_t reported = 0;
   uint32_t position = 0;
-  if (progress) progress(0, total);
+  if (progress && !progress(0, total)) return JobFailure::Stopped;
   for (;;) {
     const ssize_t n = preadFull(working.fd(), buffer.get(), kBufferSize, offset);
     if (n < 0) return JobFailure::ReadFailed;
@@ -89,13 +89,13 @@ JobFailure streamTransform(const WorkingFile& working, const BlockTransform& tra
     startWriteback(out, offset, static_cast<uint64_t>(n));
     offset += static_cast<uint64_t>(n);
     if (progress && offset - reported >= kProgressInterval) {
-      progress(offset, total);
+      if (!progress(offset, total)) return JobFailure::Stopped;
       reported = offset;
     }
   }
   // A file that grew or shrank behind the job's back is not the copy it made.
   if (offset != total) return JobFailure::ReadFailed;
-  if (progress && reported != offset) progress(offset, total);
+  if (progress && reported != offset && !progress(offset, total)) return JobFailure::Stopped;
   return JobFailure::None;
 }
 
@@ -160,7 +160,11 @@ bool transformInPlace(WorkingFile& working, const BlockTransform& transform,
     return false;
   }
   if (!out.valid()) out.reset(::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY));
-  if (!out.valid() || !restoreFrom(*backup, out.get())) report.keptWorkingCopy = backup->keep();
+  if (!out.valid() || !restoreFrom(*backup, out.get())) {
+    report.keptContent =
+        destinationIsSource ? KeptCopyContent::SourceData : KeptCopyContent::DestinationContents;
+    report.keptCopy = backup->keep();
+  }
   return false;
 }
 

@@ -1,7 +1,11 @@
 // The file transform job: encodes or decodes one source file into one
-// destination file through a private working copy, so the destination may be
-// the source itself. The result replaces the destination only once it is
-// complete; on failure the destination keeps its old bytes.
+// destination file. The result is written to a new file beside the
+// destination and renamed over it once complete, so the destination may be
+// the source itself and, on failure or when stopped, keeps its old bytes.
+// Where the destination must be written where it stands (several names,
+// someone else's file, a directory that takes no new file), its old bytes
+// are first copied to a private working copy in the temporary directory and
+// put back if anything fails.
 #pragma once
 
 #include <cstdint>
@@ -13,25 +17,47 @@ namespace talvek {
 // Why a job stopped; None when it succeeded.
 enum class JobFailure {
   None,
-  SourceInvalid,       // missing or not a regular file
+  SourceInvalid,       // missing, not a regular file, or could not be opened
   DestinationInvalid,  // probeDestination said NotCreatable
   DestinationExists,   // exists and overwrite was false
   EmptyKey,
-  WorkingCopy,  // the source could not be copied to the temporary directory
-  ReadFailed,   // reading the working copy failed
-  WriteFailed,  // writing, syncing or replacing the destination failed
+  WorkingCopy,    // the backup for writing in place could not be made
+  ReadFailed,     // reading the source failed
+  WriteFailed,    // writing, syncing or replacing the destination failed
+  SourceChanged,  // the source's size or modification time changed while it was read
+  Stopped,        // the progress callback asked the job to stop
+};
+
+// What a working copy kept after a failed in-place write holds.
+enum class KeptCopyContent {
+  None,
+  SourceData,           // the destination was the source
+  DestinationContents,  // the destination's old contents
 };
 
 struct JobReport {
   JobFailure failure = JobFailure::None;
-  // Set when the job failed while writing the destination in place and could
-  // not put its old bytes back: the private copy of those bytes (the working
-  // copy, when the destination is the source) is kept here, unwiped.
-  std::string keptWorkingCopy;
+  // Why, for failures that come from the system: the call or step that
+  // failed ("read", "write", "fsync", "rename" ...), the path it concerned
+  // (the destination as named by the caller rather than the hidden file
+  // beside it), and errno. Empty and 0 for failures of the checks.
+  std::string operation;
+  std::string path;
+  int error = 0;
+  // Set when a failed in-place write could not put the destination's old
+  // bytes back: the private copy of those bytes is kept here, unwiped.
+  std::string keptCopy;
+  KeptCopyContent keptContent = KeptCopyContent::None;
+  // Set on success when the replaced destination's extended attributes (ACLs
+  // among them) could not all be carried over to the new file: errno.
+  int attributesError = 0;
 };
 
-// Called now and then with the bytes transformed so far and the total.
-using JobProgress = std::function<void(uint64_t done, uint64_t total)>;
+// Called with the bytes transformed so far and the total, at the start, after
+// every buffer and at the end. Returning false asks the job to stop: it then
+// ends as JobFailure::Stopped, the destination keeping its old bytes (or not
+// existing, if it did not), and no file of the job left anywhere.
+using JobProgress = std::function<bool(uint64_t done, uint64_t total)>;
 
 // Returns true when the destination holds the complete transform of the
 // source. Checks run in this order: source, destination, key text.

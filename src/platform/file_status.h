@@ -9,8 +9,12 @@ namespace talvek {
 bool isRegularFile(const std::string& path);
 
 // Gives the owner write permission, so an existing file can be replaced.
-// False when the path does not exist or cannot be changed.
-bool makeWritable(const std::string& path);
+// False when the path does not exist or cannot be changed. `previousMode`,
+// when given, receives the permission bits it had before.
+bool makeWritable(const std::string& path, unsigned* previousMode = nullptr);
+
+// Sets a file's permission bits (following links); false on failure.
+bool setPermissions(const std::string& path, unsigned mode);
 
 // Both paths exist (following links) and name the same file: same device
 // and inode, however the paths are spelled.

@@ -1,6 +1,8 @@
 // talvek: the desktop program, one modal dialog.
 #include <QApplication>
 
+#include <csignal>
+
 #include "platform/executable_path.h"
 #include "settings/desktop_export.h"
 #include "settings/options_store.h"
@@ -12,6 +14,9 @@
 #include "ui/stored_options.h"
 
 int main(int argc, char** argv) {
+  // A file-size limit must fail the write, as a full disk does, rather than
+  // end the program in the middle of a job.
+  std::signal(SIGXFSZ, SIG_IGN);
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Talvek"));
   QApplication::setOrganizationName(QStringLiteral("Brellam"));

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "dialog/destination_rule.h"
 #include "dialog/job_failure_text.h"
 #include "dialog/start_up.h"
@@ -157,11 +159,32 @@ TEST_F(LifecycleTest, ManualOpensTheDocumentNextToTheProgramOrSaysThereIsNone) {
   EXPECT_EQ(window_.aboutShown, 1);
 }
 
-TEST(JobFailureTextTest, NamesTheKeptWorkingCopy) {
-  const std::string plain = jobFailureText({JobFailure::WriteFailed, ""});
-  const std::string kept = jobFailureText({JobFailure::WriteFailed, "/tmp/qwertyui.opa"});
-  EXPECT_EQ(kept.rfind(plain, 0), 0u);
-  EXPECT_NE(kept.find("/tmp/qwertyui.opa"), std::string::npos);
+TEST(JobFailureTextTest, SaysWhyAndNamesWhatTheKeptCopyHolds) {
+  JobReport report;
+  report.failure = JobFailure::WriteFailed;
+  EXPECT_EQ(jobFailureText(report), "The destination could not be written!");
+  report.path = "/home/u/a.tc";
+  report.error = ENOSPC;
+  const std::string plain = jobFailureText(report);
+  EXPECT_EQ(plain, "The destination could not be written! (/home/u/a.tc: No space left on device)");
+  report.path.clear();
+  EXPECT_EQ(jobFailureText(report),
+            "The destination could not be written! (No space left on device)");
+
+  report.path = "/home/u/a.tc";
+  report.keptCopy = "/tmp/qwertyui.opa";
+  report.keptContent = KeptCopyContent::SourceData;
+  EXPECT_EQ(jobFailureText(report), plain + "\nThe source's data is kept in:\n/tmp/qwertyui.opa");
+  report.keptContent = KeptCopyContent::DestinationContents;
+  EXPECT_EQ(jobFailureText(report),
+            plain + "\nThe destination's old contents are kept in:\n/tmp/qwertyui.opa");
+
+  report = JobReport{};
+  report.path = "/home/u/a.tc";
+  report.attributesError = EPERM;
+  EXPECT_EQ(attributesLostText(report),
+            "The destination's extended attributes could not be kept! (/home/u/a.tc: Operation "
+            "not permitted)");
 }
 
 }  // namespace

@@ -2,8 +2,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <set>
 
+#include "dialog/job_failure_text.h"
 #include "dialog/window_constants.h"
 #include "dialog_fixture.h"
 
@@ -164,10 +166,11 @@ TEST_F(TransformCommandsTest, AFailedJobRestoresTheCursorBeepsAndSaysWhatFailed)
   for (JobFailure failure :
        {JobFailure::SourceInvalid, JobFailure::DestinationInvalid, JobFailure::DestinationExists,
         JobFailure::EmptyKey, JobFailure::WorkingCopy, JobFailure::ReadFailed,
-        JobFailure::WriteFailed}) {
+        JobFailure::WriteFailed, JobFailure::SourceChanged}) {
     window_.messages.clear();
     window_.events.clear();
-    next = JobReport{failure, ""};
+    next = JobReport{};
+    next.failure = failure;
     EXPECT_EQ(dialog_->onDecode(), CommandResult::Failed);
     EXPECT_FALSE(sawEncode);
     EXPECT_EQ(window_.events, (std::vector<std::string>{"wait", "restore", "beep", "message"}));
@@ -176,14 +179,62 @@ TEST_F(TransformCommandsTest, AFailedJobRestoresTheCursorBeepsAndSaysWhatFailed)
     EXPECT_EQ(window_.messages[0].flags, 0x30u);
     texts.insert(window_.messages[0].text);
   }
-  EXPECT_EQ(texts.size(), 7u) << "each failure has its own text";
+  EXPECT_EQ(texts.size(), 8u) << "each failure has its own text";
 
-  next = JobReport{JobFailure::WriteFailed, "/tmp/abcdefgh.ijk"};
+  next.failure = JobFailure::WriteFailed;
+  next.path = dir_.file("out");
+  next.error = ENOSPC;
+  next.keptCopy = "/tmp/abcdefgh.ijk";
   window_.messages.clear();
   EXPECT_EQ(dialog_->onEncode(), CommandResult::Failed);
   EXPECT_TRUE(sawEncode);
   ASSERT_EQ(window_.messages.size(), 1u);
+  EXPECT_EQ(window_.messages[0].text, jobFailureText(next));
   EXPECT_NE(window_.messages[0].text.find("/tmp/abcdefgh.ijk"), std::string::npos);
+  EXPECT_NE(window_.messages[0].text.find(": No space left on device)"), std::string::npos);
+
+  // A stop the user asked for ends quietly.
+  next = JobReport{};
+  next.failure = JobFailure::Stopped;
+  window_.messages.clear();
+  window_.events.clear();
+  EXPECT_EQ(dialog_->onEncode(), CommandResult::Stopped);
+  EXPECT_EQ(window_.events, (std::vector<std::string>{"wait", "restore", "beep"}));
+
+  // Success that could not keep the old file's attributes says so.
+  next = JobReport{};
+  next.attributesError = EPERM;
+  dialog_->setTransformJob([&](std::string, std::string, std::string, bool, bool, JobReport* report,
+                               const JobProgress&) {
+    *report = next;
+    return true;
+  });
+  window_.messages.clear();
+  EXPECT_EQ(dialog_->onEncode(), CommandResult::Done);
+  ASSERT_EQ(window_.messages.size(), 1u);
+  EXPECT_EQ(window_.messages[0].text, attributesLostText(next));
+}
+
+TEST_F(TransformCommandsTest, AFailedJobPutsBackTheModeOfAReadOnlyDestination) {
+  usePasswords("secret", "secret");
+  writeFile(dir_.file("in"), kPlain);
+  writeFile(dir_.file("out"), "old");
+  ASSERT_EQ(::chmod(dir_.file("out").c_str(), 0444), 0);
+  setPaths(dir_.file("in"), dir_.file("out"));
+  mode_t modeDuringJob = 0;
+  dialog_->setTransformJob([&](std::string, std::string destination, std::string, bool, bool,
+                               JobReport* report, const JobProgress&) {
+    struct stat st;
+    if (::stat(destination.c_str(), &st) == 0) modeDuringJob = st.st_mode & 07777;
+    report->failure = JobFailure::WriteFailed;
+    return false;
+  });
+  window_.answers.push_back(IDYES);
+  EXPECT_EQ(dialog_->onEncode(), CommandResult::Failed);
+  EXPECT_EQ(modeDuringJob, 0644u) << "the job may write it";
+  struct stat st;
+  ASSERT_EQ(::stat(dir_.file("out").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0444u);
 }
 
 TEST_F(TransformCommandsTest, ARealJobThatCannotWriteIsReportedAndChangesNothing) {

@@ -35,10 +35,11 @@ int jobWithWritesFailingPartWay(const std::string& source, const std::string& de
     const bool ok = transformFile(source, destination, kKey, true, true, &report,
                                   [&limited](uint64_t, uint64_t) {
                                     if (!limited) limited = limitFileSize(kLimit);
+                                    return true;
                                   });
     if (!limited) return 99;
     if (ok) return 98;
-    return static_cast<int>(report.failure) + (report.keptWorkingCopy.empty() ? 0 : 100);
+    return static_cast<int>(report.failure) + (report.keptCopy.empty() ? 0 : 100);
   });
   EXPECT_TRUE(WIFEXITED(status));
   return WEXITSTATUS(status);
@@ -176,6 +177,7 @@ void killMidJob(const std::string& dir, const std::string& source, const std::st
   const int status = test::runInChild([&] {
     transformFile(source, destination, kKey, true, true, nullptr, [at](uint64_t done, uint64_t) {
       if (done >= at) ::raise(SIGKILL);
+      return true;
     });
     return 0;
   });

@@ -166,9 +166,11 @@ TEST_F(JobTest, ReportsProgressUpToTheTotal) {
   const std::string data = test::patternBytes((17u << 20) + 1);
   test::writeFile(file("src"), data);
   std::vector<std::pair<uint64_t, uint64_t>> calls;
-  ASSERT_TRUE(
-      transformFile(file("src"), file("dst"), kKey, true, true, nullptr,
-                    [&calls](uint64_t done, uint64_t total) { calls.emplace_back(done, total); }));
+  ASSERT_TRUE(transformFile(file("src"), file("dst"), kKey, true, true, nullptr,
+                            [&calls](uint64_t done, uint64_t total) {
+                              calls.emplace_back(done, total);
+                              return true;
+                            }));
   ASSERT_GE(calls.size(), 3u);
   EXPECT_EQ(calls.front().first, 0u);
   EXPECT_EQ(calls.back().first, data.size());
@@ -187,6 +189,7 @@ TEST_F(JobTest, WorksFromItsCopyWhenTheSourceVanishes) {
   ASSERT_TRUE(
       transformFile(file("src"), file("dst"), kKey, true, true, nullptr, [&](uint64_t, uint64_t) {
         if (!removed) removed = ::unlink(file("src").c_str()) == 0;
+        return true;
       }));
   EXPECT_TRUE(removed);
   EXPECT_TRUE(test::readFile(file("dst")) == test::expectedTransform(data, kKey, true));

@@ -1,0 +1,52 @@
+#include "cli/stop_signals.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+namespace talvek {
+
+namespace {
+
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+volatile sig_atomic_t caughtSignal = 0;
+struct sigaction previous[sizeof kSignals / sizeof kSignals[0]];
+
+void onStopSignal(int signal) {
+  if (caughtSignal == 0) caughtSignal = signal;
+}
+
+}  // namespace
+
+StopSignals::StopSignals() {
+  caughtSignal = 0;
+  struct sigaction action {};
+  action.sa_handler = onStopSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  for (size_t i = 0; i < sizeof kSignals / sizeof kSignals[0]; ++i) {
+    ::sigaction(kSignals[i], &action, &previous[i]);
+  }
+}
+
+StopSignals::~StopSignals() {
+  for (size_t i = 0; i < sizeof kSignals / sizeof kSignals[0]; ++i) {
+    ::sigaction(kSignals[i], &previous[i], nullptr);
+  }
+}
+
+int StopSignals::caught() {
+  return caughtSignal;
+}
+
+void StopSignals::endByCaughtSignal() {
+  const int signal = caughtSignal != 0 ? caughtSignal : SIGTERM;
+  ::signal(signal, SIG_DFL);
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, signal);
+  ::sigprocmask(SIG_UNBLOCK, &set, nullptr);
+  ::raise(signal);
+  ::_exit(128 + signal);  // only if the default action did not end the process
+}
+
+}  // namespace talvek

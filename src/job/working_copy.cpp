@@ -20,7 +20,8 @@ namespace {
 constexpr uint8_t kDefaultNameLength = 8;
 constexpr uint8_t kDefaultExtensionLength = 3;
 constexpr size_t kCopyBuffer = size_t{1} << 20;
-constexpr size_t kKernelCopyChunk = size_t{1} << 30;
+// Small enough that a request to stop is heard between pieces.
+constexpr size_t kKernelCopyChunk = size_t{64} << 20;
 // Against a directory that reports every name as taken; 26^11 names leave no
 // honest reason to come close.
 constexpr int kMaxDraws = 100000;
@@ -82,17 +83,27 @@ UniqueFd createWorkingFile(uint8_t nameLength, uint8_t extensionLength, std::str
   return UniqueFd();
 }
 
-bool copyOpenFile(int from, int to, uint64_t* copied) {
+bool copyOpenFile(int from, int to, uint64_t* copied, const std::function<bool()>& keepGoing) {
   *copied = 0;
+  struct stat st;
+  // Some files (in /proc, /sys, across some file systems) make the kernel
+  // copy report 0 before their end; their size says when the end is real.
+  const uint64_t size = ::fstat(from, &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
+  const auto stopped = [&keepGoing] {
+    if (!keepGoing || keepGoing()) return false;
+    errno = ECANCELED;
+    return true;
+  };
   bool kernel = true;
-  while (kernel) {
+  while (kernel && *copied < size) {
+    if (stopped()) return false;
     loff_t in = static_cast<loff_t>(*copied);
     loff_t out = in;
     const ssize_t n = ::copy_file_range(from, &in, to, &out, kKernelCopyChunk, 0);
     if (n > 0) {
       *copied += static_cast<uint64_t>(n);
     } else if (n == 0) {
-      return true;
+      kernel = false;
     } else if (errno == EINTR) {
       continue;
     } else if (kernelCopyUnsupported(errno)) {
@@ -103,6 +114,7 @@ bool copyOpenFile(int from, int to, uint64_t* copied) {
   }
   const std::unique_ptr<char[]> buffer(new char[kCopyBuffer]);
   for (;;) {
+    if (stopped()) return false;
     const ssize_t n = preadFull(from, buffer.get(), kCopyBuffer, *copied);
     if (n < 0) return false;
     if (n == 0) return true;

@@ -22,24 +22,34 @@ class AtomicFile {
   AtomicFile& operator=(const AtomicFile&) = delete;
 
   // Creates the new file (exclusively, mode 0600 while it is written) next to
-  // targetPath. A symbolic link at targetPath is followed: its final target is
-  // what commit replaces, as writing through the link would. The committed
-  // file gets the mode of the target it replaces when keepTargetMode is true
-  // and the target exists (and, where permitted, its owner); otherwise
-  // newFileMode less the umask. False, with error() set, when the target is
-  // not a regular file, exists but may not be written by this process (as
-  // opening it for writing would fail), or the directory does not take a new
-  // file. The owner and mode are kept, but not ACLs or extended attributes,
-  // and a file with several hard links loses the link to its other names:
-  // callers that care write such files in place.
-  bool open(const std::string& targetPath, mode_t newFileMode = 0666, bool keepTargetMode = true);
+  // targetPath, relative to the directory's descriptor so that any valid
+  // target path works however long. A symbolic link at targetPath is
+  // followed, as writing through the link would (see resolveFinalLink): its
+  // final target is what commit replaces.
+  //
+  // With keepTargetMetadata and an existing target, the committed file gets
+  // the target's mode, its extended attributes (ACLs among them) and, where
+  // permitted, its owner; otherwise newFileMode less the umask. A file with
+  // several hard links still loses the link to its other names: callers that
+  // care write such files in place.
+  //
+  // False, with error() set, when the target is not a regular file, exists
+  // but may not be written by this process (as opening it for writing would
+  // fail), or the directory does not take a new file.
+  bool open(const std::string& targetPath, mode_t newFileMode = 0666,
+            bool keepTargetMetadata = true);
 
   // Appends bytes; false on any failure (the file is then only fit to abandon).
   bool write(const void* data, size_t size);
 
-  // Gives the file its mode, syncs and closes it, renames it over the target
-  // and syncs the directory. On false the temporary file is gone and the target
-  // is untouched. A failing sync of the directory after the rename is not
+  // Gives the new file its owner, extended attributes and mode, and syncs
+  // its data. commit() does this itself when it has not been done; callers
+  // that want a last say between the sync and the rename call it first.
+  bool sync();
+
+  // sync() if needed, closes the file, renames it over the target and syncs
+  // the directory. On false the temporary file is gone and the target is
+  // untouched. A failing sync of the directory after the rename is not
   // reported: the target has been replaced by then.
   bool commit();
 
@@ -51,21 +61,34 @@ class AtomicFile {
   int fd() const { return fd_.get(); }
   // The file commit replaces: targetPath after following links.
   const std::string& targetPath() const { return target_; }
-  const std::string& temporaryPath() const { return temporary_; }
-  // errno of the last failure, 0 if none.
+  // The new file's path while it exists, else "".
+  std::string temporaryPath() const;
+
+  // errno of the last failure, 0 if none, and the call that failed
+  // ("open", "write", "fsync", "rename" ...).
   int error() const { return error_; }
+  const char* failedCall() const { return failedCall_; }
+  // The first errno met while carrying the target's extended attributes
+  // over, 0 if all came along. Not a failure: the commit goes on.
+  int attributesError() const { return attributesError_; }
 
  private:
-  bool fail(int error);
+  bool fail(const char* call, int error);
+  void copyTargetAttributes();
 
+  UniqueFd directory_;
   UniqueFd fd_;
   std::string target_;
-  std::string temporary_;
+  std::string temporaryName_;
   mode_t mode_ = 0600;
+  bool keepMetadata_ = false;
   bool restoreOwner_ = false;
+  bool synced_ = false;
   uid_t owner_ = 0;
   gid_t group_ = 0;
   int error_ = 0;
+  const char* failedCall_ = "";
+  int attributesError_ = 0;
 };
 
 // Syncs the directory that holds path, so a rename or removal there lasts.

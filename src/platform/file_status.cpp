@@ -43,6 +43,21 @@ std::string parentDirectory(const std::string& path) {
   return path.substr(0, slash);
 }
 
+namespace {
+
+// The kernel's rule for protected symlinks: in a sticky, world-writable
+// directory, only a link owned by the follower or by the directory's owner is
+// followed. Following a link ourselves must not get past it.
+bool mayFollow(const std::string& linkPath, const struct stat& link) {
+  if (link.st_uid == ::geteuid()) return true;
+  struct stat dir;
+  if (::stat(parentDirectory(linkPath).c_str(), &dir) != 0) return false;
+  const bool stickyAndOpen = (dir.st_mode & S_ISVTX) != 0 && (dir.st_mode & S_IWOTH) != 0;
+  return !stickyAndOpen || dir.st_uid == link.st_uid;
+}
+
+}  // namespace
+
 bool resolveFinalLink(const std::string& path, std::string* target) {
   // The kernel gives up after 40 links; so do we.
   constexpr int kMaxLinks = 40;
@@ -58,6 +73,10 @@ bool resolveFinalLink(const std::string& path, std::string* target) {
     if (!S_ISLNK(st.st_mode)) {
       *target = current;
       return true;
+    }
+    if (!mayFollow(current, st)) {
+      errno = EACCES;
+      return false;
     }
     const ssize_t n = ::readlink(current.c_str(), buffer.data(), buffer.size());
     if (n < 0 || static_cast<size_t>(n) >= buffer.size()) return false;

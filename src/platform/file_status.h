@@ -28,7 +28,10 @@ std::string parentDirectory(const std::string& path);
 
 // Follows a symbolic link at the end of path, link after link, to the path
 // that writing through it would create or replace; a path that is not a link
-// (or does not exist) is its own target. False on a loop or a read error.
+// (or does not exist) is its own target. False on a loop or a read error,
+// and (errno EACCES) for a link the kernel would not follow either: one in a
+// sticky, world-writable directory owned neither by this process's user nor
+// by the directory's owner.
 bool resolveFinalLink(const std::string& path, std::string* target);
 
 }  // namespace talvek

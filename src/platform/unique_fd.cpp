@@ -29,6 +29,7 @@ bool writeFully(const void* data, size_t size, WriteSome writeSome) {
   while (done < size) {
     const ssize_t n = writeSome(p + done, size - done, done);
     if (n < 0 && errno == EINTR) continue;
+    if (n == 0) errno = EIO;  // no progress and no reason: not worth retrying
     if (n <= 0) return false;
     done += static_cast<size_t>(n);
   }

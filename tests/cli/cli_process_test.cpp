@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -10,6 +11,7 @@
 
 #include <csignal>
 #include <cstring>
+#include <set>
 
 #include "temp_dir.h"
 
@@ -192,15 +194,18 @@ TEST_F(CliProcessTest, AFailedJobExitsWithThree) {
   if (pid == 0) {
     redirect(file("pw"), STDIN_FILENO, O_RDONLY);
     redirect(file(".stderr"), STDERR_FILENO, O_WRONLY | O_CREAT | O_TRUNC);
-    ::signal(SIGXFSZ, SIG_IGN);
+    // Left at its default: the program itself must not die of it.
+    ::signal(SIGXFSZ, SIG_DFL);
     const rlimit limit{1024, 1024};
     ::setrlimit(RLIMIT_FSIZE, &limit);
     exec({"encode", file("in"), file("out"), "--password-stdin"});
   }
   EXPECT_EQ(waitFor(pid), 3);
-  const std::string err = readFile(file(".stderr"));
-  EXPECT_EQ(err.rfind("Warning: ", 0), 0u) << err;
+  // The warning says which file and why.
+  EXPECT_EQ(readFile(file(".stderr")), "Warning: The destination could not be written! (" +
+                                           file("out") + ": File too large)\n");
   EXPECT_FALSE(pathExists(file("out")));
+  EXPECT_EQ(entries(dir_.path()), (std::set<std::string>{".stderr", "in", "pw", "tmp"}));
 }
 
 // Reads from a pty master until `wanted` has appeared; false on end of
@@ -238,6 +243,63 @@ TEST_F(CliProcessTest, OnATerminalPasswordsAreAskedWithoutEchoAndNoIsTheDefault)
   EXPECT_EQ(waitFor(pid), 1);
   EXPECT_EQ((seen + rest).find("hidden pw"), std::string::npos) << "the password was echoed";
   EXPECT_EQ(readFile(file("in.tc")), "old");
+}
+
+// Waits until a file is created in one of the directories; false after a
+// generous timeout that only guards against a hung child.
+bool waitForCreation(const std::vector<std::string>& directories) {
+  const int watch = ::inotify_init1(IN_CLOEXEC);
+  if (watch < 0) return false;
+  for (const std::string& dir : directories) ::inotify_add_watch(watch, dir.c_str(), IN_CREATE);
+  pollfd p{watch, POLLIN, 0};
+  const bool created = ::poll(&p, 1, 30000) == 1;
+  ::close(watch);
+  return created;
+}
+
+TEST_F(CliProcessTest, AStopSignalEndsTheJobLeavingNothingBehind) {
+  const std::string big(96u << 20, 'b');
+  writeFile(file("pw"), "secret");
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    // A new destination (a hidden file beside it) and one with a second name,
+    // written in place (a working copy in the temporary directory).
+    for (const bool linked : {false, true}) {
+      SCOPED_TRACE(std::to_string(signal) + (linked ? " linked" : " new"));
+      ASSERT_EQ(::mkdir(file("out").c_str(), 0755), 0);
+      writeFile(file("out/in"), big);
+      if (linked) {
+        writeFile(file("out/in.tc"), "old");
+        ASSERT_EQ(::link(file("out/in.tc").c_str(), file("second").c_str()), 0);
+      }
+      const pid_t pid = ::fork();
+      if (pid == 0) {
+        redirect(file("pw"), STDIN_FILENO, O_RDONLY);
+        redirect(file(".stderr"), STDERR_FILENO, O_WRONLY | O_CREAT | O_TRUNC);
+        exec({"encode", file("out/in"), "--password-stdin", "--yes"});
+      }
+      // Caught with its file just made, the job is stopped mid-way.
+      ASSERT_TRUE(waitForCreation({file("out"), file("tmp")}));
+      ::kill(pid, SIGSTOP);
+      ::kill(pid, signal);
+      ::kill(pid, SIGCONT);
+      int status = 0;
+      ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+      // Ended by the signal itself, so a shell reports 128 + its number.
+      ASSERT_TRUE(WIFSIGNALED(status)) << status;
+      EXPECT_EQ(WTERMSIG(status), signal);
+      EXPECT_EQ(entries(file("tmp")), std::set<std::string>{});
+      const std::set<std::string> expected =
+          linked ? std::set<std::string>{"in", "in.tc"} : std::set<std::string>{"in"};
+      EXPECT_EQ(entries(file("out")), expected);
+      if (linked) {
+        EXPECT_EQ(readFile(file("out/in.tc")), "old");
+      }
+      ::unlink(file("out/in").c_str());
+      ::unlink(file("out/in.tc").c_str());
+      ::unlink(file("second").c_str());
+      ::rmdir(file("out").c_str());
+    }
+  }
 }
 
 }  // namespace

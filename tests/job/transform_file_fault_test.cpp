@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 
 #include "job/transform_file.h"
@@ -18,7 +19,9 @@ using test::kNobody;
 using test::JobTest;
 
 constexpr char kKey[] = "fault key";
-constexpr rlim_t kLimit = 1 << 20;
+// Not a multiple of the job's buffer, so the write that meets the limit is
+// a partial one.
+constexpr rlim_t kLimit = (1 << 20) + 4099;
 
 bool limitFileSize(rlim_t bytes) {
   std::signal(SIGXFSZ, SIG_IGN);  // writes past the limit then fail with EFBIG
@@ -26,19 +29,22 @@ bool limitFileSize(rlim_t bytes) {
   return ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
 }
 
-// Runs the job in a child whose files may grow to kLimit bytes once the
-// working copy is made; exit code: failure value, plus 100 when a copy was kept.
+// Runs the job in a child whose files may grow to kLimit bytes once it has
+// written its first buffer (after any backup copy is made); exit code: failure
+// value, plus 100 when a copy was kept.
 int jobWithWritesFailingPartWay(const std::string& source, const std::string& destination) {
   const int status = test::runInChild([&] {
     bool limited = false;
     JobReport report;
     const bool ok = transformFile(source, destination, kKey, true, true, &report,
-                                  [&limited](uint64_t, uint64_t) {
-                                    if (!limited) limited = limitFileSize(kLimit);
+                                  [&limited](uint64_t done, uint64_t) {
+                                    if (!limited && done > 0) limited = limitFileSize(kLimit);
                                     return true;
                                   });
     if (!limited) return 99;
     if (ok) return 98;
+    // Why: the limit, on the destination as the caller named it.
+    if (report.error != EFBIG || report.path != destination) return 97;
     return static_cast<int>(report.failure) + (report.keptCopy.empty() ? 0 : 100);
   });
   EXPECT_TRUE(WIFEXITED(status));
@@ -85,19 +91,46 @@ TEST_F(JobTest, KeepsTheWorkingCopyWhenTheSourceCannotBePutBack) {
   EXPECT_EQ(test::entries(files()), (std::set<std::string>{"src", "src2"}));
 }
 
-TEST_F(JobTest, AFailedWorkingCopyLeavesNothing) {
-  test::writeFile(file("src"), test::patternBytes(4 * kLimit));
+TEST_F(JobTest, NeedsNoTemporarySpaceUnlessItWritesInPlace) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to switch users";
+  const std::string data = test::patternBytes(4 * kLimit);
+  test::writeFile(file("src"), data);
   test::writeFile(file("dst"), "old");
+  ASSERT_EQ(::link(file("dst").c_str(), file("dst2").c_str()), 0);
+  // The job runs as nobody, for whom the temporary directory (root's, 0700)
+  // takes nothing.
+  ASSERT_EQ(::chmod(root_.path().c_str(), 0755), 0);
+  for (const std::string& path : {files(), file("src"), file("dst")}) {
+    ASSERT_EQ(::chown(path.c_str(), test::kNobody, test::kNobody), 0);
+  }
   const int status = test::runInChild([&] {
-    if (!limitFileSize(kLimit)) return 99;
+    if (!test::becomeNobody()) return 90;
     JobReport report;
-    if (transformFile(file("src"), file("dst"), kKey, true, true, &report)) return 98;
+    if (!transformFile(file("src"), file("new"), kKey, true, true, &report)) return 91;
+    if (!transformFile(file("new"), file("new"), kKey, false, true, &report)) return 92;
+    // Several names: written in place, which needs a backup that cannot be made.
+    if (transformFile(file("src"), file("dst"), kKey, true, true, &report)) return 93;
+    if (report.path != tmp() + "/" || report.error != EACCES) return 94;
     return static_cast<int>(report.failure);
   });
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), static_cast<int>(JobFailure::WorkingCopy));
+  EXPECT_TRUE(test::readFile(file("new")) == data);
   EXPECT_EQ(test::readFile(file("dst")), "old");
-  expectNoStrayFiles({"src", "dst"});
+  expectNoStrayFiles({"src", "dst", "dst2", "new"});
+
+  // A backup that fails part-way is removed.
+  ASSERT_EQ(::link(file("src").c_str(), file("src2").c_str()), 0);
+  const int limited = test::runInChild([&] {
+    if (!limitFileSize(kLimit)) return 99;
+    JobReport report;
+    if (transformFile(file("src"), file("src"), kKey, true, true, &report)) return 98;
+    return static_cast<int>(report.failure) + (report.error == EFBIG ? 0 : 50);
+  });
+  ASSERT_TRUE(WIFEXITED(limited));
+  EXPECT_EQ(WEXITSTATUS(limited), static_cast<int>(JobFailure::WorkingCopy));
+  EXPECT_TRUE(test::readFile(file("src")) == data);
+  expectNoStrayFiles({"src", "src2", "dst", "dst2", "new"});
 }
 
 // Root ignores permission bits, so these run the job as the unprivileged

@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
 
 #include "codec/byte_transform.h"
 #include "codec/key_text.h"
@@ -12,6 +17,7 @@ namespace talvek {
 namespace {
 
 using test::JobTest;
+using test::kNobody;
 
 constexpr char kKey[] = "correct horse";
 
@@ -194,6 +200,155 @@ TEST_F(JobTest, WorksFromItsCopyWhenTheSourceVanishes) {
   EXPECT_TRUE(removed);
   EXPECT_TRUE(test::readFile(file("dst")) == test::expectedTransform(data, kKey, true));
   expectNoStrayFiles({"dst"});
+}
+
+// A minimal access list in the kernel's xattr form: owner rw-, user nobody
+// r--, group r--, mask r--, others ---.
+std::string accessList() {
+  struct Entry {
+    uint16_t tag;
+    uint16_t perm;
+    uint32_t id;
+  };
+  const uint32_t version = 2;
+  const Entry entries[] = {
+      {0x01, 6, ~0u}, {0x02, 4, kNobody}, {0x04, 4, ~0u}, {0x10, 4, ~0u}, {0x20, 0, ~0u}};
+  std::string blob(reinterpret_cast<const char*>(&version), sizeof version);
+  blob.append(reinterpret_cast<const char*>(entries), sizeof entries);
+  return blob;
+}
+
+std::string attribute(const std::string& path, const char* name) {
+  char value[256];
+  const ssize_t n = ::getxattr(path.c_str(), name, value, sizeof value);
+  return n < 0 ? std::string("<") + std::strerror(errno) + ">" : std::string(value, n);
+}
+
+TEST_F(JobTest, KeepsAReplacedFilesAttributesAndGivesANewOneTheSourcesMode) {
+  const std::string data = test::patternBytes(70000);
+  test::writeFile(file("src"), data);
+  test::writeFile(file("dst"), "old");
+  ASSERT_EQ(::chmod(file("dst").c_str(), 0640), 0);
+  const std::string acl = accessList();
+  if (::setxattr(file("dst").c_str(), "user.talvek.note", "kept", 4, 0) != 0 ||
+      ::setxattr(file("dst").c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0) != 0) {
+    GTEST_SKIP() << "no extended attributes here: " << std::strerror(errno);
+  }
+  JobReport report;
+  ASSERT_TRUE(transformFile(file("src"), file("dst"), kKey, true, true, &report));
+  EXPECT_EQ(report.attributesError, 0);
+  EXPECT_TRUE(test::readFile(file("dst")) == test::expectedTransform(data, kKey, true));
+  EXPECT_EQ(attribute(file("dst"), "user.talvek.note"), "kept");
+  EXPECT_EQ(attribute(file("dst"), "system.posix_acl_access"), acl);
+  EXPECT_EQ(modeOf(file("dst")), 0640u);
+
+  // A new file: the source's permission bits less the umask, as cp gives.
+  ASSERT_EQ(::chmod(file("src").c_str(), 0600), 0);
+  const mode_t old = ::umask(022);
+  ASSERT_TRUE(transformFile(file("src"), file("private.tc"), kKey, true, true));
+  ASSERT_EQ(::chmod(file("src").c_str(), 0755), 0);
+  ASSERT_TRUE(transformFile(file("src"), file("program.tc"), kKey, true, true));
+  ::umask(old);
+  EXPECT_EQ(modeOf(file("private.tc")), 0600u);
+  EXPECT_EQ(modeOf(file("program.tc")), 0755u);
+  expectNoStrayFiles({"src", "dst", "private.tc", "program.tc"});
+}
+
+// Where a job is asked to stop: at its first report, half-way, or at its
+// last report (after the result is synced, before it is put in place).
+enum class StopAt { Start, Middle, End };
+
+TEST_F(JobTest, AStoppedJobLeavesTheDestinationAsItWasAndNothingElse) {
+  const std::string data = test::patternBytes((3u << 20) + 77);
+  const std::string old = test::patternBytes(5000, 9);
+  for (StopAt at : {StopAt::Start, StopAt::Middle, StopAt::End}) {
+    // A new file, a replaced one, the source itself, and a file written in
+    // place because it has a second name.
+    for (const char* destination : {"new", "dst", "src", "linked"}) {
+      SCOPED_TRACE(std::string(destination) + " " + std::to_string(static_cast<int>(at)));
+      test::writeFile(file("src"), data);
+      test::writeFile(file("dst"), old);
+      test::writeFile(file("linked"), old);
+      ASSERT_EQ(::link(file("linked").c_str(), file("second").c_str()), 0);
+      JobReport report;
+      const bool done = transformFile(file("src"), file(destination), kKey, true, true, &report,
+                                      [at](uint64_t bytes, uint64_t total) {
+                                        if (at == StopAt::Start) return false;
+                                        if (at == StopAt::Middle) return bytes < total / 2;
+                                        return bytes < total;
+                                      });
+      EXPECT_FALSE(done);
+      EXPECT_EQ(report.failure, JobFailure::Stopped);
+      EXPECT_TRUE(test::readFile(file("src")) == data);
+      EXPECT_EQ(test::readFile(file("dst")), old);
+      EXPECT_EQ(test::readFile(file("linked")), old);
+      EXPECT_EQ(test::readFile(file("second")), old);
+      expectNoStrayFiles({"src", "dst", "linked", "second"});
+      ASSERT_EQ(::unlink(file("second").c_str()), 0);
+    }
+  }
+}
+
+TEST_F(JobTest, ASourceThatChangesWhileReadFailsAndChangesNothing) {
+  const std::string data = test::patternBytes((3u << 20) + 5);
+  for (const char* destination : {"dst", "linked"}) {
+    SCOPED_TRACE(destination);
+    test::writeFile(file("src"), data);
+    test::writeFile(file("dst"), "old");
+    test::writeFile(file("linked"), "old");
+    ASSERT_EQ(::link(file("linked").c_str(), file("second").c_str()), 0);
+    bool changed = false;
+    JobReport report;
+    EXPECT_FALSE(transformFile(file("src"), file(destination), kKey, true, true, &report,
+                               [&](uint64_t bytes, uint64_t) {
+                                 if (bytes > 0 && !changed) {
+                                   test::writeFile(file("src"), data + "more");
+                                   changed = true;
+                                 }
+                                 return true;
+                               }));
+    EXPECT_EQ(report.failure, JobFailure::SourceChanged);
+    EXPECT_EQ(report.path, file("src"));
+    EXPECT_EQ(test::readFile(file("dst")), "old");
+    EXPECT_EQ(test::readFile(file("linked")), "old");
+    expectNoStrayFiles({"src", "dst", "linked", "second"});
+    ASSERT_EQ(::unlink(file("second").c_str()), 0);
+  }
+}
+
+TEST_F(JobTest, DoesNotFollowALinkPlantedInAStickyDirectory) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to own a link as another user";
+  test::writeFile(file("src"), "source");
+  test::writeFile(file("victim"), "precious");
+  ASSERT_EQ(::mkdir(file("shared").c_str(), 0777), 0);
+  ASSERT_EQ(::chmod(file("shared").c_str(), 01777), 0);
+  for (const char* target : {"victim", "fresh"}) {
+    const std::string link = file("shared/out.tc");
+    ASSERT_EQ(::symlink(file(target).c_str(), link.c_str()), 0);
+    ASSERT_EQ(::lchown(link.c_str(), kNobody, kNobody), 0);
+    JobReport report;
+    EXPECT_FALSE(transformFile(file("src"), link, kKey, true, true, &report)) << target;
+    ASSERT_EQ(::unlink(link.c_str()), 0);
+  }
+  EXPECT_EQ(test::readFile(file("victim")), "precious");
+  EXPECT_EQ(test::entries(file("shared")), std::set<std::string>{});
+  expectNoStrayFiles({"src", "victim", "shared"});
+}
+
+TEST_F(JobTest, TakesADestinationOfAnyValidLength) {
+  // Directories of 200 characters down to a path of exactly 4095 bytes, the
+  // longest the system takes: the hidden file beside it is longer still.
+  std::string path = files();
+  while (path.size() + 1 + 200 + 1 + 60 < 4095) {
+    path += "/" + std::string(200, 'd');
+    ASSERT_EQ(::mkdir(path.c_str(), 0755), 0) << std::strerror(errno);
+  }
+  path += "/" + std::string(4095 - path.size() - 1, 'f');
+  ASSERT_EQ(path.size(), 4095u);
+  test::writeFile(file("src"), "source");
+  ASSERT_TRUE(transformFile(file("src"), path, kKey, true, true));
+  ASSERT_TRUE(transformFile(file("src"), path, kKey, true, true));  // replacing it
+  EXPECT_EQ(test::readFile(path), test::expectedTransform("source", kKey, true));
 }
 
 }  // namespace

@@ -4,6 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+
+#include "child_process.h"
 #include "temp_dir.h"
 
 namespace talvek {
@@ -79,6 +82,35 @@ TEST(FileStatus, ResolveFinalLinkFollowsChainsToTheirEnd) {
   ASSERT_TRUE(resolveFinalLink(dir.file("missing"), &target));
   EXPECT_EQ(target, dir.file("missing"));
   EXPECT_FALSE(resolveFinalLink(dir.file("loop"), &target));
+}
+
+TEST(FileStatus, ResolveFinalLinkRefusesWhatTheKernelWouldNotFollow) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to own links as another user";
+  test::TempDir dir;
+  // A sticky, world-writable directory of root's, such as /tmp.
+  ASSERT_EQ(::mkdir(dir.file("shared").c_str(), 0777), 0);
+  ASSERT_EQ(::chmod(dir.file("shared").c_str(), 01777), 0);
+  test::writeFile(dir.file("secret"), "x");
+  const std::string link = dir.file("shared/link");
+  ASSERT_EQ(::symlink(dir.file("secret").c_str(), link.c_str()), 0);
+
+  std::string target;
+  // Root's own link in root's directory, then the same link planted by nobody.
+  ASSERT_TRUE(resolveFinalLink(link, &target));
+  EXPECT_EQ(target, dir.file("secret"));
+  ASSERT_EQ(::lchown(link.c_str(), test::kNobody, test::kNobody), 0);
+  errno = 0;
+  EXPECT_FALSE(resolveFinalLink(link, &target));
+  EXPECT_EQ(errno, EACCES);
+  // Not sticky, or not writable by all: followed.
+  ASSERT_EQ(::chmod(dir.file("shared").c_str(), 0777), 0);
+  EXPECT_TRUE(resolveFinalLink(link, &target));
+  ASSERT_EQ(::chmod(dir.file("shared").c_str(), 01775), 0);
+  EXPECT_TRUE(resolveFinalLink(link, &target));
+  // The directory's owner may plant links for others.
+  ASSERT_EQ(::chmod(dir.file("shared").c_str(), 01777), 0);
+  ASSERT_EQ(::chown(dir.file("shared").c_str(), test::kNobody, test::kNobody), 0);
+  EXPECT_TRUE(resolveFinalLink(link, &target));
 }
 
 }  // namespace

@@ -1,0 +1,54 @@
+#include "job/transform_loop.h"
+
+#include <errno.h>
+#include <fcntl.h>
+
+#include <memory>
+
+#include "platform/unique_fd.h"
+
+namespace talvek {
+namespace {
+
+constexpr size_t kBufferSize = size_t{1} << 20;
+// How much is written before the device is asked to start on it, so that
+// its writes overlap with reading and transforming the rest.
+constexpr uint64_t kWritebackStep = uint64_t{8} << 20;
+
+LoopOutcome failed(JobFailure failure, const char* operation) {
+  return LoopOutcome{failure, operation, errno};
+}
+
+}  // namespace
+
+LoopOutcome transformFileContents(int in, int out, const BlockTransform& transform, uint64_t total,
+                                  const JobProgress& progress) {
+  (void)::posix_fadvise(in, 0, 0, POSIX_FADV_SEQUENTIAL);
+  if (progress && !progress(0, total)) return LoopOutcome{JobFailure::Stopped};
+  const std::unique_ptr<uint8_t[]> buffer(new uint8_t[kBufferSize]);
+  uint64_t offset = 0;
+  uint64_t flushed = 0;
+  auto position = decltype(transform.apply(nullptr, 0, 0)){0};
+  for (;;) {
+    const ssize_t n = preadFull(in, buffer.get(), kBufferSize, offset);
+    if (n < 0) return failed(JobFailure::ReadFailed, "read");
+    if (n == 0) break;
+    position = transform.apply(buffer.get(), static_cast<size_t>(n), position);
+    if (!pwriteAll(out, buffer.get(), static_cast<size_t>(n), offset)) {
+      return failed(JobFailure::WriteFailed, "write");
+    }
+    offset += static_cast<uint64_t>(n);
+    if (offset - flushed >= kWritebackStep) {
+      startWriteback(out, flushed, offset - flushed);
+      flushed = offset;
+    }
+    if (offset > total) return LoopOutcome{JobFailure::SourceChanged};
+    if (progress && offset < total && !progress(offset, total)) {
+      return LoopOutcome{JobFailure::Stopped};
+    }
+  }
+  if (offset != total) return LoopOutcome{JobFailure::SourceChanged};
+  return LoopOutcome{};
+}
+
+}  // namespace talvek

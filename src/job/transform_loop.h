@@ -1,0 +1,28 @@
+// The job's inner loop: reads a file from its start, transforms each buffer
+// and writes it at the same offset of another file, reporting progress and
+// stopping when asked.
+#pragma once
+
+#include <cstdint>
+
+#include "codec/block_transform.h"
+#include "job/transform_file.h"
+
+namespace talvek {
+
+// How the loop ended. failure is None, ReadFailed, WriteFailed, SourceChanged
+// or Stopped; for the first two, operation and error say which call failed.
+struct LoopOutcome {
+  JobFailure failure = JobFailure::None;
+  const char* operation = "";
+  int error = 0;
+};
+
+// Transforms `in` into `out` until `in` gives no more bytes. `total` is the
+// size `in` had when the job looked: reading more or fewer bytes means the
+// file changed. Progress is reported after every buffer but the last; the
+// caller reports the end once the result is durable.
+LoopOutcome transformFileContents(int in, int out, const BlockTransform& transform, uint64_t total,
+                                  const JobProgress& progress);
+
+}  // namespace talvek

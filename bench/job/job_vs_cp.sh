@@ -1,55 +1,85 @@
 #!/usr/bin/env bash
-# Times the whole transform job on one file against cp of the same file,
-# alternating, and prints the ratio of the median times. The job syncs its
-# result and the zeroed working copy to the device, which cp does not; "cp+sync"
-# (cp, then an fsync of the copy) is printed as a second yardstick. Files stay
-# in the page cache between rounds (the source is read from memory).
-#   bench/job/job_vs_cp.sh [SIZE_MIB] [ROUNDS]
-# Needs a built job_bench (scripts/build.sh); uses $TMPDIR or /tmp.
+# Times whole talvek-cli jobs against the floor for a durable copy, cp then
+# `sync -d` of the copy, alternating the commands round by round, and prints
+# medians and ratios. Jobs: encoding to a new file, encoding in place (the
+# source is the destination), and decoding; age (with the same sync) is timed
+# too when it is installed, for reference. The source is in the page cache.
+# Ends with the peak memory of one job on the largest file.
+#   bench/job/job_vs_cp.sh [ROUNDS] [SIZE_MIB...]     (default: 5 256 1024)
+# Needs a built talvek-cli (scripts/build.sh); works in $TMPDIR or /tmp, which
+# should be on the disk the jobs are meant for.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
 build=${TALVEK_BUILD_DIR:-$top/build}
-bench="$build/bin/job_bench"
-size_mib=${1:-1024}
-rounds=${2:-3}
-[ -x "$bench" ] || { echo "build job_bench first: scripts/build.sh" >&2; exit 1; }
+cli="$build/bin/talvek-cli"
+rounds=${1:-5}
+shift || true
+sizes=("$@")
+[ ${#sizes[@]} -gt 0 ] || sizes=(256 1024)
+[ -x "$cli" ] || { echo "build talvek-cli first: scripts/build.sh" >&2; exit 1; }
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/talvek-bench-XXXXXX")
 trap 'rm -rf "$work"' EXIT
-# The job's working copy goes to the temporary directory: keep it on the same
-# file system as the files, as it is on an ordinary run.
-export TMPDIR="$work"
-
-head -c "$((size_mib * 1024 * 1024))" /dev/urandom >"$work/source"
-sync
+printf 'bench password\n' >"$work/pw"
+have_age=false
+if command -v age >/dev/null && command -v age-keygen >/dev/null; then
+  have_age=true
+  age-keygen -o "$work/age.key" 2>/dev/null
+  recipient=$(age-keygen -y "$work/age.key")
+fi
 
 now() { date +%s.%N; }
-elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.6f", b - a }'; }
-job_times=()
-cp_times=()
-cps_times=()
-for round in $(seq 1 "$rounds"); do
-  rm -f "$work/copy" "$work/encoded"
-  sync
-  t0=$(now); cp "$work/source" "$work/copy"; t1=$(now)
-  cp_times+=("$(elapsed "$t0" "$t1")")
-  rm -f "$work/copy"
-  sync
-  t0=$(now); cp "$work/source" "$work/copy"; sync "$work/copy"; t1=$(now)
-  cps_times+=("$(elapsed "$t0" "$t1")")
-  sync
-  t0=$(now); "$bench" "$work/source" "$work/encoded" "bench password" encode; t1=$(now)
-  job_times+=("$(elapsed "$t0" "$t1")")
-  printf 'round %d: cp %.3f s, cp+sync %.3f s, job %.3f s\n' "$round" "${cp_times[-1]}" \
-    "${cps_times[-1]}" "${job_times[-1]}"
-done
-
 median() { printf '%s\n' "$@" | sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
-cp_median=$(median "${cp_times[@]}")
-cps_median=$(median "${cps_times[@]}")
-job_median=$(median "${job_times[@]}")
-printf 'file %d MiB, %d rounds, medians: cp %.3f s, cp+sync %.3f s, job %.3f s\n' \
-  "$size_mib" "$rounds" "$cp_median" "$cps_median" "$job_median"
-printf 'job/cp %s, job/(cp+sync) %s\n' "$(ratio "$job_median" "$cp_median")" \
-  "$(ratio "$job_median" "$cps_median")"
+
+# Runs one command between syncs and appends its time to the named array.
+timed() {
+  local -n into=$1
+  shift
+  sync
+  local t0 t1
+  t0=$(now)
+  "$@"
+  t1=$(now)
+  into+=("$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.6f", b - a }')")
+}
+
+cp_sync() { cp "$work/source" "$work/copy" && sync -d "$work/copy"; }
+encode_new() { "$cli" encode "$work/source" "$work/new.tc" --password-file "$work/pw" --yes; }
+encode_in_place() { "$cli" encode "$work/inplace" "$work/inplace" --password-file "$work/pw" --yes; }
+decode() { "$cli" decode "$work/new.tc" "$work/decoded" --password-file "$work/pw" --yes; }
+age_sync() { age -r "$recipient" -o "$work/age.out" "$work/source" && sync -d "$work/age.out"; }
+
+for size_mib in "${sizes[@]}"; do
+  head -c "$((size_mib * 1024 * 1024))" /dev/urandom >"$work/source"
+  cp "$work/source" "$work/inplace"
+  cat "$work/source" >/dev/null
+  sync
+  cps=() enc=() inp=() dec=() ages=()
+  for round in $(seq 1 "$rounds"); do
+    rm -f "$work/copy" "$work/new.tc" "$work/decoded" "$work/age.out"
+    timed cps cp_sync
+    timed enc encode_new
+    timed inp encode_in_place
+    timed dec decode
+    $have_age && timed ages age_sync
+    printf '%5d MiB round %d: cp+sync %.3f  encode %.3f  in place %.3f  decode %.3f%s\n' \
+      "$size_mib" "$round" "${cps[-1]}" "${enc[-1]}" "${inp[-1]}" "${dec[-1]}" \
+      "$($have_age && printf '  age+sync %.3f' "${ages[-1]}")"
+  done
+  cmp -s "$work/source" "$work/decoded" || { echo "decoded file differs from the source" >&2; exit 1; }
+  c=$(median "${cps[@]}") e=$(median "${enc[@]}") i=$(median "${inp[@]}") d=$(median "${dec[@]}")
+  printf '%5d MiB medians of %d: cp+sync %.3f s, encode %.3f s (%sx), in place %.3f s (%sx), decode %.3f s (%sx)' \
+    "$size_mib" "$rounds" "$c" "$e" "$(ratio "$e" "$c")" "$i" "$(ratio "$i" "$c")" "$d" "$(ratio "$d" "$c")"
+  if $have_age; then
+    a=$(median "${ages[@]}")
+    printf ', age+sync %.3f s (%sx)' "$a" "$(ratio "$a" "$c")"
+  fi
+  printf '\n'
+done
+
+if [ -x /usr/bin/time ]; then
+  rm -f "$work/new.tc"
+  peak=$(/usr/bin/time -f %M "$cli" encode "$work/source" "$work/new.tc" --password-file "$work/pw" --yes 2>&1 >/dev/null | tail -1)
+  printf 'peak memory of one encode of %d MiB: %s KiB\n' "${sizes[-1]}" "$peak"
+fi

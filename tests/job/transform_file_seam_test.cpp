@@ -1,0 +1,194 @@
+// Every file call of the job failing in turn, through the fault seam: each
+// run must end with the destination's old bytes or the complete result (or
+// the old bytes in a kept copy that the report names), a failure reported
+// with its reason, and no stray file.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+#include <vector>
+
+#include "fault_seam.h"
+#include "job/transform_file.h"
+#include "job/working_copy.h"
+#include "job_test_support.h"
+
+namespace talvek {
+namespace {
+
+using test::FaultPlan;
+using test::JobTest;
+using test::SysCall;
+
+constexpr char kKey[] = "seam key";
+
+// The ways a destination is written: beside it and renamed, or in place.
+struct Scenario {
+  const char* name;
+  const char* destination;
+  const char* secondName;  // a hard link made to the destination, or null
+};
+
+const Scenario kScenarios[] = {
+    {"new file", "new", nullptr},           {"replaced file", "dst", nullptr},
+    {"the source itself", "src", nullptr},  {"in place, several names", "dst", "dst2"},
+    {"the source in place", "src", "src2"},
+};
+
+class JobSeamTest : public JobTest {
+ protected:
+  // Not a multiple of the buffer, so the last write is a short one.
+  const std::string data_ = test::patternBytes((2u << 20) + 4099);
+  const std::string old_ = test::patternBytes(7001, 3);
+  const std::string encoded_ = test::expectedTransform(data_, kKey, true);
+
+  void prepare(const Scenario& scenario) {
+    for (const std::string& name : test::entries(files())) ::unlink(file(name).c_str());
+    for (const std::string& name : test::entries(tmp())) ::unlink((tmp() + "/" + name).c_str());
+    test::writeFile(file("src"), data_);
+    test::writeFile(file("dst"), old_);
+    if (scenario.secondName != nullptr) {
+      ASSERT_EQ(::link(file(scenario.destination).c_str(), file(scenario.secondName).c_str()), 0);
+    }
+  }
+
+  std::set<std::string> names(const Scenario& scenario) const {
+    std::set<std::string> expected{"src", "dst", scenario.destination};
+    if (scenario.secondName != nullptr) expected.insert(scenario.secondName);
+    return expected;
+  }
+
+  bool run(const Scenario& scenario, JobReport* report) {
+    return transformFile(file("src"), file(scenario.destination), kKey, true, true, report);
+  }
+
+  // The promised state after a run that may have failed.
+  void expectPromisedState(const Scenario& scenario, bool done, const JobReport& report) {
+    const std::string destination = scenario.destination;
+    const std::string before = destination == "src" ? data_ : old_;
+    if (done) {
+      EXPECT_EQ(report.failure, JobFailure::None);
+      EXPECT_TRUE(test::readFile(file(destination)) == encoded_) << "incomplete result";
+    } else {
+      EXPECT_NE(report.failure, JobFailure::None);
+      const bool aCheck = report.failure == JobFailure::SourceInvalid ||
+                          report.failure == JobFailure::DestinationInvalid;
+      EXPECT_TRUE(aCheck || report.error != 0) << "no reason given";
+      if (!report.keptCopy.empty()) {
+        EXPECT_TRUE(test::readFile(report.keptCopy) == before)
+            << "the kept copy is not the old bytes";
+        ::unlink(report.keptCopy.c_str());
+      } else if (destination == "new") {
+        EXPECT_FALSE(test::pathExists(file("new")));
+      } else {
+        EXPECT_TRUE(test::readFile(file(destination)) == before) << "old bytes lost";
+      }
+    }
+    if (destination != "src") EXPECT_TRUE(test::readFile(file("src")) == data_);
+    if (scenario.secondName != nullptr) {
+      EXPECT_EQ(test::readFile(file(scenario.secondName)), test::readFile(file(destination)));
+    }
+    std::set<std::string> expected = names(scenario);
+    if (destination == "new" && !done) expected.erase("new");
+    expectNoStrayFiles(expected);
+  }
+};
+
+TEST_F(JobSeamTest, EveryFileCallFailingOnceEndsInThePromisedState) {
+  const SysCall kinds[] = {SysCall::Open,      SysCall::Openat,   SysCall::Close,
+                           SysCall::Pread,     SysCall::Pwrite,   SysCall::Fsync,
+                           SysCall::Ftruncate, SysCall::Renameat, SysCall::CopyFileRange};
+  for (const Scenario& scenario : kScenarios) {
+    for (SysCall kind : kinds) {
+      prepare(scenario);
+      int count = 0;
+      {
+        FaultPlan plan;
+        ASSERT_TRUE(run(scenario, nullptr)) << scenario.name;
+        count = plan.calls(kind);
+      }
+      for (int nth = 1; nth <= count; ++nth) {
+        SCOPED_TRACE(std::string(scenario.name) + ": " + test::sysCallName(kind) + " " +
+                     std::to_string(nth) + " of " + std::to_string(count));
+        prepare(scenario);
+        JobReport report;
+        bool done = false;
+        {
+          FaultPlan plan;
+          plan.failAt(kind, nth, EIO);
+          done = run(scenario, &report);
+          EXPECT_TRUE(plan.fired(kind));
+        }
+        expectPromisedState(scenario, done, report);
+      }
+    }
+  }
+}
+
+TEST_F(JobSeamTest, WritesThatFailFromSomePointOnKeepTheOldBytesInACopy) {
+  // Putting the old bytes back fails as well: the working copy is kept.
+  for (const Scenario& scenario : {kScenarios[3], kScenarios[4]}) {
+    SCOPED_TRACE(scenario.name);
+    prepare(scenario);
+    JobReport report;
+    bool done = false;
+    {
+      FaultPlan plan;
+      // The backup is made by one copy_file_range, so every pwrite is the
+      // job's, and the next kernel copy is the one that puts the bytes back.
+      plan.failFrom(SysCall::Pwrite, 2, ENOSPC).failFrom(SysCall::CopyFileRange, 2, ENOSPC);
+      done = run(scenario, &report);
+    }
+    EXPECT_FALSE(done);
+    EXPECT_EQ(report.failure, JobFailure::WriteFailed);
+    EXPECT_EQ(report.error, ENOSPC);
+    EXPECT_EQ(report.path, file(scenario.destination));
+    ASSERT_FALSE(report.keptCopy.empty());
+    EXPECT_EQ(report.keptContent, scenario.destination == std::string("src")
+                                      ? KeptCopyContent::SourceData
+                                      : KeptCopyContent::DestinationContents);
+    expectPromisedState(scenario, done, report);
+  }
+}
+
+TEST_F(JobSeamTest, ShortReadsAndWritesStillGiveTheExactResult) {
+  for (const Scenario& scenario : kScenarios) {
+    for (SysCall kind : {SysCall::Pwrite, SysCall::Pread, SysCall::CopyFileRange}) {
+      SCOPED_TRACE(std::string(scenario.name) + ": " + test::sysCallName(kind));
+      prepare(scenario);
+      JobReport report;
+      bool done = false;
+      {
+        FaultPlan plan;
+        plan.limitBytes(kind, 4093);
+        done = run(scenario, &report);
+      }
+      EXPECT_TRUE(done);
+      expectPromisedState(scenario, done, report);
+    }
+  }
+}
+
+TEST_F(JobSeamTest, AKernelCopyThatEndsEarlyIsFinishedByReading) {
+  const std::string data = test::patternBytes((3u << 20) + 11);
+  test::writeFile(file("from"), data);
+  for (int nth : {1, 2}) {
+    UniqueFd from(::open(file("from").c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueFd to(::open(file("to").c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    uint64_t copied = 0;
+    {
+      FaultPlan plan;
+      plan.limitBytes(SysCall::CopyFileRange, 1 << 20).returnZeroAt(SysCall::CopyFileRange, nth);
+      ASSERT_TRUE(copyOpenFile(from.get(), to.get(), &copied)) << nth;
+      EXPECT_TRUE(plan.fired(SysCall::CopyFileRange));
+    }
+    EXPECT_EQ(copied, data.size());
+    EXPECT_TRUE(test::readFile(file("to")) == data) << nth;
+  }
+}
+
+}  // namespace
+}  // namespace talvek

@@ -87,7 +87,9 @@ class JobSeamTest : public JobTest {
         EXPECT_TRUE(test::readFile(file(destination)) == before) << "old bytes lost";
       }
     }
-    if (destination != "src") EXPECT_TRUE(test::readFile(file("src")) == data_);
+    if (destination != "src") {
+      EXPECT_TRUE(test::readFile(file("src")) == data_);
+    }
     if (scenario.secondName != nullptr) {
       EXPECT_EQ(test::readFile(file(scenario.secondName)), test::readFile(file(destination)));
     }

@@ -130,6 +130,40 @@ TEST_F(JobSeamTest, EveryFileCallFailingOnceEndsInThePromisedState) {
   }
 }
 
+TEST_F(JobSeamTest, SyncsTheResultBeforeItCountsAndTheBackupBeforeOverwriting) {
+  // Which fsync must fail the job, and how: the result before it is renamed
+  // into place; the backup before the destination is overwritten, then the
+  // destination. The zeros over the backup are synced too (a third call).
+  struct Expectation {
+    Scenario scenario;
+    int nth;
+    JobFailure failure;
+  };
+  const Expectation expectations[] = {
+      {kScenarios[0], 1, JobFailure::WriteFailed}, {kScenarios[1], 1, JobFailure::WriteFailed},
+      {kScenarios[2], 1, JobFailure::WriteFailed}, {kScenarios[3], 1, JobFailure::WorkingCopy},
+      {kScenarios[3], 2, JobFailure::WriteFailed}, {kScenarios[4], 1, JobFailure::WorkingCopy},
+      {kScenarios[4], 2, JobFailure::WriteFailed},
+  };
+  for (const Expectation& expect : expectations) {
+    SCOPED_TRACE(std::string(expect.scenario.name) + " " + std::to_string(expect.nth));
+    prepare(expect.scenario);
+    JobReport report;
+    {
+      FaultPlan plan;
+      plan.failAt(SysCall::Fsync, expect.nth, EIO);
+      EXPECT_FALSE(run(expect.scenario, &report));
+    }
+    EXPECT_EQ(report.failure, expect.failure);
+    EXPECT_EQ(report.operation, "fsync");
+    expectPromisedState(expect.scenario, false, report);
+  }
+  prepare(kScenarios[3]);
+  FaultPlan plan;
+  ASSERT_TRUE(run(kScenarios[3], nullptr));
+  EXPECT_EQ(plan.calls(SysCall::Fsync), 3) << "backup, destination, zeros";
+}
+
 TEST_F(JobSeamTest, WritesThatFailFromSomePointOnKeepTheOldBytesInACopy) {
   // Putting the old bytes back fails as well: the working copy is kept.
   for (const Scenario& scenario : {kScenarios[3], kScenarios[4]}) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -7,6 +8,7 @@
 
 #include "dialog/job_failure_text.h"
 #include "dialog/window_constants.h"
+#include "child_process.h"
 #include "dialog_fixture.h"
 
 namespace talvek::test {
@@ -213,6 +215,29 @@ TEST_F(TransformCommandsTest, AFailedJobRestoresTheCursorBeepsAndSaysWhatFailed)
   EXPECT_EQ(dialog_->onEncode(), CommandResult::Done);
   ASSERT_EQ(window_.messages.size(), 1u);
   EXPECT_EQ(window_.messages[0].text, attributesLostText(next));
+}
+
+TEST_F(TransformCommandsTest, AnOrdinaryUserReplacesAReadOnlyDestinationAfterYes) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to switch users";
+  // Root may write anything: only an ordinary user shows that the command
+  // makes the destination writable for the job.
+  usePasswords("secret", "secret");
+  writeFile(dir_.file("in"), kPlain);
+  writeFile(dir_.file("out"), "old");
+  for (const char* name : {"", "in", "out"}) {
+    ASSERT_EQ(::chown(dir_.file(name).c_str(), kNobody, kNobody), 0) << name;
+  }
+  ASSERT_EQ(::chmod(dir_.file("out").c_str(), 0444), 0);
+  setPaths(dir_.file("in"), dir_.file("out"));
+  window_.answers.push_back(IDYES);
+  const int status = runInChild([&] {
+    if (!becomeNobody()) return 90;
+    return static_cast<int>(dialog_->onEncode());
+  });
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), static_cast<int>(CommandResult::Done));
+  EXPECT_EQ(readFile(dir_.file("out")).size(), kPlain.size());
+  EXPECT_NE(readFile(dir_.file("out")), "old");
 }
 
 TEST_F(TransformCommandsTest, AFailedJobPutsBackTheModeOfAReadOnlyDestination) {

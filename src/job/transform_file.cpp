@@ -84,6 +84,9 @@ bool transformFile(std::string source, std::string destination, std::string keyT
     return transformInPlace(job, transform, result, progress);
   }
 
+  if (!reserveFileSpace(out.fd(), total)) {
+    return failJob(result, JobFailure::WriteFailed, "allocate", destination, errno);
+  }
   const LoopOutcome loop = transformFileContents(in.get(), out.fd(), transform, total, progress);
   if (loop.failure == JobFailure::ReadFailed || loop.failure == JobFailure::SourceChanged) {
     return failJob(result, loop.failure, loop.operation, source, loop.error);

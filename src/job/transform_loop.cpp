@@ -10,7 +10,9 @@
 namespace talvek {
 namespace {
 
-constexpr size_t kBufferSize = size_t{1} << 20;
+// Read, transformed and written while it stays in the processor's cache;
+// larger buffers measured no faster.
+constexpr size_t kBufferSize = size_t{256} << 10;
 // How much is written before the device is asked to start on it, so that
 // its writes overlap with reading and transforming the rest.
 constexpr uint64_t kWritebackStep = uint64_t{8} << 20;

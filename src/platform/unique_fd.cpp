@@ -64,6 +64,17 @@ ssize_t preadFull(int fd, void* data, size_t size, uint64_t offset) {
   return static_cast<ssize_t>(done);
 }
 
+bool reserveFileSpace(int fd, uint64_t size) {
+  if (size == 0) return true;
+  // fallocate, not posix_fallocate: where the file system cannot reserve,
+  // the latter writes a byte into every block instead.
+  int result = 0;
+  do {
+    result = ::fallocate(fd, 0, 0, static_cast<off_t>(size));
+  } while (result != 0 && errno == EINTR);
+  return result == 0 || (errno != ENOSPC && errno != EDQUOT && errno != EFBIG);
+}
+
 void startWriteback(int fd, uint64_t offset, uint64_t length) {
   (void)::sync_file_range(fd, static_cast<off64_t>(offset), static_cast<off64_t>(length),
                           SYNC_FILE_RANGE_WRITE);

@@ -47,6 +47,13 @@ bool pwriteAll(int fd, const void* data, size_t size, uint64_t offset);
 // or -1 on error. A count below size means end of file.
 ssize_t preadFull(int fd, void* data, size_t size, uint64_t offset);
 
+// Reserves room for a file of `size` bytes, so that a full disk is found
+// before anything is written rather than part-way. False, with errno set,
+// only when the file system has no room (ENOSPC, EDQUOT) or the file may
+// not grow that large (EFBIG); a file system that cannot reserve counts as
+// success.
+bool reserveFileSpace(int fd, uint64_t size);
+
 // Starts writing a range of the file to the device without waiting for it, so
 // that the writes overlap with the caller's work and a later fsync has little
 // left to do. Purely a hint: failures are ignored and fsync still decides.

@@ -42,9 +42,9 @@ class Pump {
 
   // Runs until the input ends; None on success.
   JobFailure run(const BlockTransform* transform) {
+    if (stopRequested()) return JobFailure::Stopped;
     const std::unique_ptr<uint8_t[]> buffer(new uint8_t[kBufferSize]);
     uint32_t position = 0;
-    if (stopRequested()) return JobFailure::Stopped;
     for (;;) {
       if (waitForInput_ && !waitFor(input_, POLLIN)) return failure_;
       const ssize_t n = ::read(input_.fd, buffer.get(), kBufferSize);

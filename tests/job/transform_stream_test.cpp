@@ -144,6 +144,15 @@ TEST_F(JobTest, AStoppedStreamLeavesNoFileOfItsOwn) {
                                      &report, stopAtSecondCall));
   EXPECT_EQ(report.failure, JobFailure::Stopped);
   expectNoStrayFiles({});
+
+  // A file's bytes stop as a pipe's do.
+  test::writeFile(file("in"), data);
+  const UniqueFd out = openForWriting(file("out"));
+  calls = 0;
+  EXPECT_FALSE(
+      transformFileToStream(file("in"), {out.get(), "out"}, kKey, true, &report, stopAtSecondCall));
+  EXPECT_EQ(report.failure, JobFailure::Stopped);
+  EXPECT_LT(test::readFile(file("out")).size(), data.size());
 }
 
 volatile sig_atomic_t alarmed = 0;

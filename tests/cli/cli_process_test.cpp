@@ -297,6 +297,33 @@ TEST_F(CliProcessTest, AFilterWhoseReaderWentAwayEndsBySigpipeQuietly) {
   EXPECT_EQ(readFile(file(".stderr")), "");
 }
 
+TEST_F(CliProcessTest, ASignalStopsAStreamAndLeavesNoFileBehind) {
+  writeFile(file("pw"), "pass word");
+  int ends[2];
+  ASSERT_EQ(::pipe(ends), 0);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::dup2(ends[0], STDIN_FILENO);
+    ::close(ends[0]);
+    ::close(ends[1]);
+    redirect(file(".stderr"), STDERR_FILENO, O_WRONLY | O_CREAT | O_TRUNC);
+    exec({"encode", "-", file("out"), "--password-file", file("pw")});
+  }
+  ::close(ends[0]);
+  // Some data, then a pipe that stays open and quiet.
+  ASSERT_EQ(::write(ends[1], "some bytes", 10), 10);
+  for (int i = 0; i < 3000 && entries(file("tmp")).empty(); ++i) ::usleep(10000);
+  EXPECT_EQ(entries(file("tmp")).size(), 1u) << "the copy of standard input";
+  ::kill(pid, SIGTERM);
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ::close(ends[1]);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+  EXPECT_EQ(entries(file("tmp")), std::set<std::string>{});
+  EXPECT_FALSE(pathExists(file("out")));
+  EXPECT_EQ(readFile(file(".stderr")), "");
+}
+
 TEST_F(CliProcessTest, AFailedWriteToStandardOutputSaysWhy) {
   writeFile(file("in"), kPlain);
   writeFile(file("pw"), "pass word");

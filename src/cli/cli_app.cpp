@@ -1,15 +1,23 @@
 #include "cli/cli_app.h"
 
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <iostream>
+#include <system_error>
 
 #include "cli/cli_options.h"
+#include "cli/stop_signals.h"
 #include "cli/terminal.h"
 #include "cli/terminal_window.h"
 #include "dialog/destination_rule.h"
 #include "dialog/encoder_dialog.h"
 #include "dialog/resource_ids.h"
+#include "platform/charset.h"
+#include "platform/unique_fd.h"
 
 #ifndef TALVEK_VERSION
 #error "TALVEK_VERSION must be defined by the build"
@@ -39,42 +47,125 @@ int usageError(const std::string& error) {
   return kExitUsage;
 }
 
+std::string reason(int error) {
+  return std::error_code(error, std::generic_category()).message();
+}
+
+// Standard descriptors that were closed when the program started. They are
+// opened on /dev/null, so that no file the program opens gets their number
+// and is then read or written as standard input or output.
+struct ClosedStreams {
+  bool input = false;
+  bool output = false;
+};
+
+ClosedStreams reopenClosedStreams() {
+  bool closed[3] = {false, false, false};
+  for (int fd = 0; fd < 3; ++fd) {
+    if (::fcntl(fd, F_GETFD) >= 0 || errno != EBADF) continue;
+    closed[fd] = true;
+    // The lowest free number is fd itself, the ones below being open.
+    const int opened = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+    if (opened >= 0 && opened != fd) {
+      ::dup2(opened, fd);
+      ::close(opened);
+    }
+  }
+  return {closed[0], closed[1]};
+}
+
+// Where questions are asked and passwords typed: standard input when it is
+// a terminal that carries no data; with SOURCE -, the controlling terminal.
+struct QuestionTerminal {
+  UniqueFd owned;
+  int input = -1;
+  int output = -1;
+  std::string whyNot;  // when there is none
+};
+
+void openQuestionTerminal(const CliOptions& options, bool readsStandardInput,
+                          QuestionTerminal& terminal) {
+  if (options.quiet) {
+    terminal.whyNot = "--quiet asks nothing";
+  } else if (!readsStandardInput) {
+    if (isTerminal(STDIN_FILENO)) {
+      terminal.input = STDIN_FILENO;
+      terminal.output = STDERR_FILENO;
+    } else {
+      terminal.whyNot = "standard input is not a terminal";
+    }
+  } else {
+    terminal.owned.reset(::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC));
+    if (terminal.owned.valid()) {
+      terminal.input = terminal.owned.get();
+      terminal.output = terminal.owned.get();
+    } else {
+      terminal.whyNot = "standard input carries the data and there is no terminal";
+    }
+  }
+}
+
+std::string secretOptions(bool readsStandardInput) {
+  return readsStandardInput ? "give --key-file or --password-file"
+                            : "give --key-file, --password-file or --password-stdin";
+}
+
 // Puts the secret into the controls, as a user would type it. Returns an
 // exit status when the secret cannot be had, else -1.
-int fillSecret(const CliOptions& options, WindowSystem& window) {
+int fillSecret(const CliOptions& options, const QuestionTerminal& terminal, WindowSystem& window) {
   if (options.secret == SecretSource::KeyFile) {
     window.checkButton(IDC_USE_KEY_FILE);
     window.setControlText(IDC_KEY_FILE, options.secretPath);
     return -1;
   }
   window.checkButton(IDC_USE_PASSWORD);
-  std::optional<std::string> first;
+  std::string first;
   std::optional<std::string> second;
   switch (options.secret) {
-    case SecretSource::PasswordFile:
-      first = readFirstLine(options.secretPath);
-      if (!first) return usageError("cannot read the password file '" + options.secretPath + "'");
+    case SecretSource::PasswordFile: {
+      int error = 0;
+      switch (readFirstLine(options.secretPath, first, error)) {
+        case LineRead::Failed:
+          return usageError("cannot read the password file '" + options.secretPath +
+                            "': " + reason(error));
+        case LineRead::TooLong:
+          return usageError("the first line of the password file '" + options.secretPath +
+                            "' is longer than 1 MiB");
+        default:
+          break;
+      }
       second = first;
       break;
+    }
     case SecretSource::PasswordStdin:
-      first = readInputLine(/*hideInput=*/false);
-      second = first.value_or("");
+      switch (readLine(STDIN_FILENO, first)) {
+        case LineRead::Failed:
+          return usageError("cannot read the password from standard input: " + reason(errno));
+        case LineRead::TooLong:
+          return usageError("the password line on standard input is longer than 1 MiB");
+        default:
+          break;
+      }
+      second = first;
       break;
     case SecretSource::Terminal:
-      if (!isTerminal(STDIN_FILENO)) {
-        return usageError(
-            "no terminal to ask for the password on; give --key-file, "
-            "--password-file or --password-stdin");
-      }
-      first = readInputLine(/*hideInput=*/true, "Password #1: ");
-      second = readInputLine(/*hideInput=*/true, "Password #2: ");
+      first = askLine(terminal.input, terminal.output, "Password #1: ", true).value_or("");
+      // Decoding with a mistyped password does no harm: asked once.
+      second = options.command == CliCommand::Decode
+                   ? first
+                   : askLine(terminal.input, terminal.output, "Password #2: ", true);
       break;
     case SecretSource::KeyFile:
       break;
   }
-  window.setControlText(IDC_PASSWORD1, first.value_or(""));
+  window.setControlText(IDC_PASSWORD1, first);
   window.setControlText(IDC_PASSWORD2, second.value_or(""));
   return -1;
+}
+
+bool isRegularFileDescriptor(int fd) {
+  struct stat st;
+  return ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
 }
 
 }  // namespace
@@ -93,26 +184,81 @@ int runCli(const std::vector<std::string>& args) {
     default:
       break;
   }
+  const ClosedStreams closed = reopenClosedStreams();
 
-  const bool canAsk = isTerminal(STDIN_FILENO);
-  TerminalWindow window(
-      std::cerr, [] { return readInputLine(/*hideInput=*/false); }, canAsk, options.assumeYes);
-  // The command line keeps no settings: no option store.
-  EncoderDialog dialog(window, DialogEnvironment{});
+  const bool readsStandardInput = options.source == kStandardStream;
+  QuestionTerminal terminal;
+  openQuestionTerminal(options, readsStandardInput, terminal);
+  TerminalWindow::LineReader readAnswer;
+  if (terminal.input >= 0) {
+    readAnswer = [&terminal](const std::string& prompt) {
+      return askLine(terminal.input, terminal.output, prompt, false);
+    };
+  }
+  TerminalWindow window(std::cerr, readAnswer, options.assumeYes, terminal.whyNot);
 
   if (options.command == CliCommand::GenerateKey) {
+    // The command line keeps no settings: no option store.
+    EncoderDialog dialog(window, DialogEnvironment{});
     window.queueFileChoice(options.source);
     return exitStatusOf(dialog.onGenerateKey());
   }
 
-  window.setControlText(IDC_SOURCE, options.source);
-  window.setControlText(IDC_DESTINATION, options.destination.empty()
-                                             ? destinationForSource(options.source)
-                                             : options.destination);
-  if (const int status = fillSecret(options, window); status >= 0) return status;
+  const std::string destination = options.hasDestination ? options.destination
+                                  : readsStandardInput   ? std::string(kStandardStream)
+                                                         : destinationForSource(options.source);
+  const bool writesStandardOutput = destination == kStandardStream;
+  if (readsStandardInput && closed.input) return usageError("standard input is closed");
+  if (writesStandardOutput && closed.output) return usageError("standard output is closed");
+  if (writesStandardOutput && isTerminal(STDOUT_FILENO)) {
+    return usageError(std::string(options.command == CliCommand::Encode ? "encoded" : "decoded") +
+                      " data is not written to a terminal; redirect standard output or give a "
+                      "DESTINATION");
+  }
+  const std::string typedCharset = localeCharset();
+  if (!options.passwordCharset.empty() &&
+      !charsetConversionAvailable(typedCharset, options.passwordCharset)) {
+    return usageError("cannot convert passwords from the locale's character set " + typedCharset +
+                      " to '" + options.passwordCharset + "'");
+  }
 
-  window.showProgress(isTerminal(STDERR_FILENO));
-  return exitStatusOf(dialog.runTransformCommand(options.command == CliCommand::Encode));
+  DialogEnvironment environment;
+  environment.passwordCharset = options.passwordCharset;
+  environment.passwordTextCharset = typedCharset;
+  if (options.secret == SecretSource::PasswordFile) {
+    environment.protectedPaths.push_back(options.secretPath);
+  }
+  EncoderDialog dialog(window, environment);
+  window.setControlText(IDC_SOURCE, options.source);
+  window.setControlText(IDC_DESTINATION, destination);
+  StreamEnds ends;
+  if (readsStandardInput) ends.input = STDIN_FILENO;
+  if (writesStandardOutput) ends.output = STDOUT_FILENO;
+
+  if (options.secret == SecretSource::Terminal && terminal.input < 0) {
+    // What is wrong with the paths comes first, as in the dialog, where the
+    // password could always be typed.
+    std::string source;
+    std::string target;
+    if (!dialog.checkStreamEnds(ends, source, target)) return kExitRefused;
+    return usageError((options.quiet ? std::string("--quiet asks for no password")
+                                     : "no terminal to ask for the password on") +
+                      "; " + secretOptions(readsStandardInput));
+  }
+  if (const int status = fillSecret(options, terminal, window); status >= 0) return status;
+
+  // A bar under a pager or another program's output would get in the way.
+  window.showProgress(!options.quiet && isTerminal(STDERR_FILENO) &&
+                      (!writesStandardOutput || isRegularFileDescriptor(STDOUT_FILENO)));
+  JobReport report;
+  const CommandResult result =
+      dialog.runStreamCommand(options.command == CliCommand::Encode, ends, &report);
+  // The reader of standard output went away: end as filters do.
+  if (result == CommandResult::Failed && writesStandardOutput &&
+      report.failure == JobFailure::WriteFailed && report.error == EPIPE) {
+    StopSignals::endBy(SIGPIPE);
+  }
+  return exitStatusOf(result);
 }
 
 }  // namespace talvek

@@ -39,7 +39,10 @@ int StopSignals::caught() {
 }
 
 void StopSignals::endByCaughtSignal() {
-  const int signal = caughtSignal != 0 ? caughtSignal : SIGTERM;
+  endBy(caughtSignal != 0 ? caughtSignal : SIGTERM);
+}
+
+void StopSignals::endBy(int signal) {
   ::signal(signal, SIG_DFL);
   sigset_t set;
   sigemptyset(&set);

@@ -20,6 +20,10 @@ class StopSignals {
   // shell sees the usual status (130 for SIGINT, 143 for SIGTERM, 129 for
   // SIGHUP) and a script's loop stops as it would for any other program.
   [[noreturn]] static void endByCaughtSignal();
+
+  // Ends the process by `signal` with its default action, as above; SIGPIPE
+  // after the reader of standard output went away, as a filter ends.
+  [[noreturn]] static void endBy(int signal);
 };
 
 }  // namespace talvek

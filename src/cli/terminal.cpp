@@ -1,14 +1,14 @@
 #include "cli/terminal.h"
 
-#include "platform/file_status.h"
-
+#include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
-#include <cstdio>
-#include <fstream>
+#include <cstring>
+
+#include "platform/unique_fd.h"
 
 namespace talvek {
 
@@ -17,13 +17,45 @@ namespace {
 // The terminal settings to put back if the user interrupts a hidden read;
 // without this the shell would be left without echo.
 termios savedTerminal;
-volatile sig_atomic_t terminalHidden = 0;
+volatile sig_atomic_t hiddenTerminal = -1;
 
 void restoreTerminalAndDie(int signal) {
-  if (terminalHidden) ::tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
+  if (hiddenTerminal >= 0) ::tcsetattr(hiddenTerminal, TCSANOW, &savedTerminal);
   ::signal(signal, SIG_DFL);
   ::raise(signal);
 }
+
+// Turns echo off on a terminal for its lifetime.
+class HiddenInput {
+ public:
+  explicit HiddenInput(int fd) {
+    if (!isTerminal(fd) || ::tcgetattr(fd, &savedTerminal) != 0) return;
+    termios quiet = savedTerminal;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    quiet.c_lflag |= ECHONL;  // the user still sees the line end
+    oldInt_ = ::signal(SIGINT, restoreTerminalAndDie);
+    oldTerm_ = ::signal(SIGTERM, restoreTerminalAndDie);
+    oldHup_ = ::signal(SIGHUP, restoreTerminalAndDie);
+    hiddenTerminal = fd;
+    ::tcsetattr(fd, TCSANOW, &quiet);
+  }
+  ~HiddenInput() {
+    if (hiddenTerminal < 0) return;
+    ::tcsetattr(hiddenTerminal, TCSANOW, &savedTerminal);
+    hiddenTerminal = -1;
+    ::signal(SIGINT, oldInt_);
+    ::signal(SIGTERM, oldTerm_);
+    ::signal(SIGHUP, oldHup_);
+  }
+  HiddenInput(const HiddenInput&) = delete;
+  HiddenInput& operator=(const HiddenInput&) = delete;
+
+ private:
+  using Handler = void (*)(int);
+  Handler oldInt_ = SIG_DFL;
+  Handler oldTerm_ = SIG_DFL;
+  Handler oldHup_ = SIG_DFL;
+};
 
 }  // namespace
 
@@ -36,61 +68,58 @@ void stripLineEnd(std::string& line) {
   if (!line.empty() && line.back() == '\r') line.pop_back();
 }
 
-std::optional<std::string> readInputLine(bool hideInput, const char* prompt) {
-  const bool hide =
-      hideInput && isTerminal(STDIN_FILENO) && ::tcgetattr(STDIN_FILENO, &savedTerminal) == 0;
-  using Handler = void (*)(int);
-  Handler oldInt = SIG_DFL;
-  Handler oldTerm = SIG_DFL;
-  Handler oldHup = SIG_DFL;
-  if (hide) {
-    termios quiet = savedTerminal;
-    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-    quiet.c_lflag |= ECHONL;  // the user still sees the line end
-    oldInt = ::signal(SIGINT, restoreTerminalAndDie);
-    oldTerm = ::signal(SIGTERM, restoreTerminalAndDie);
-    oldHup = ::signal(SIGHUP, restoreTerminalAndDie);
-    terminalHidden = 1;
-    ::tcsetattr(STDIN_FILENO, TCSANOW, &quiet);
-  }
-  // Prompt only once echo is off, so nothing typed in answer is shown.
-  if (prompt != nullptr) {
-    std::fputs(prompt, stderr);
-    std::fflush(stderr);
-  }
-  // Byte by byte, so nothing after the line is taken from a shared input.
-  std::string line;
+LineRead readLine(int fd, std::string& line) {
+  line.clear();
+  const off_t start = ::lseek(fd, 0, SEEK_CUR);
+  const bool seekable = start >= 0;
+  char buffer[4096];
+  const size_t chunk = seekable || isTerminal(fd) ? sizeof buffer : 1;
   bool any = false;
-  char c;
   for (;;) {
-    const ssize_t got = ::read(STDIN_FILENO, &c, 1);
+    const ssize_t got = ::read(fd, buffer, chunk);
     if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
+    if (got < 0) return LineRead::Failed;
+    if (got == 0) break;
     any = true;
-    line.push_back(c);
-    if (c == '\n') break;
+    const size_t size = static_cast<size_t>(got);
+    const void* end = std::memchr(buffer, '\n', size);
+    const size_t taken =
+        end ? static_cast<size_t>(static_cast<const char*>(end) - buffer) + 1 : size;
+    line.append(buffer, taken);
+    if (end) {
+      if (seekable && taken < size)
+        (void)::lseek(fd, start + static_cast<off_t>(line.size()), SEEK_SET);
+      break;
+    }
+    // One more byte than the limit leaves room for the CR of a CR LF.
+    if (line.size() > kMaxLineLength + 1) return LineRead::TooLong;
   }
-  if (hide) {
-    ::tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
-    terminalHidden = 0;
-    ::signal(SIGINT, oldInt);
-    ::signal(SIGTERM, oldTerm);
-    ::signal(SIGHUP, oldHup);
-  }
-  if (!any) return std::nullopt;
+  if (!any) return LineRead::End;
   stripLineEnd(line);
-  return line;
+  return line.size() > kMaxLineLength ? LineRead::TooLong : LineRead::Line;
 }
 
-std::optional<std::string> readFirstLine(const std::string& path) {
-  if (!isRegularFile(path)) return std::nullopt;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
+LineRead readFirstLine(const std::string& path, std::string& line, int& error) {
+  const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+  LineRead result = fd.valid() ? readLine(fd.get(), line) : LineRead::Failed;
+  error = result == LineRead::Failed ? errno : 0;
+  if (result == LineRead::End) result = LineRead::Line;
+  return result;
+}
+
+std::optional<std::string> askLine(int input, int output, const std::string& prompt, bool hidden) {
   std::string line;
-  std::getline(in, line);
-  if (in.bad()) return std::nullopt;
-  stripLineEnd(line);
-  return line;
+  LineRead result;
+  {
+    std::optional<HiddenInput> quiet;
+    if (hidden) quiet.emplace(input);
+    // Prompt only once echo is off, so nothing typed in answer is shown.
+    (void)writeAll(output, prompt.data(), prompt.size());
+    result = readLine(input, line);
+  }
+  if (result == LineRead::Line) return line;
+  (void)writeAll(output, "\n", 1);
+  return std::nullopt;
 }
 
 }  // namespace talvek

@@ -14,9 +14,12 @@ bool isYes(const std::string& answer) {
 
 }  // namespace
 
-TerminalWindow::TerminalWindow(std::ostream& err, LineReader readAnswer, bool canAsk,
-                               bool assumeYes)
-    : err_(err), readAnswer_(std::move(readAnswer)), canAsk_(canAsk), assumeYes_(assumeYes) {}
+TerminalWindow::TerminalWindow(std::ostream& err, LineReader readAnswer, bool assumeYes,
+                               std::string whyNotAsked)
+    : err_(err),
+      readAnswer_(std::move(readAnswer)),
+      assumeYes_(assumeYes),
+      whyNotAsked_(std::move(whyNotAsked)) {}
 
 std::string TerminalWindow::controlText(int id) {
   const auto it = texts_.find(id);
@@ -31,13 +34,13 @@ int TerminalWindow::messageBox(const std::string& text, const std::string& capti
   }
   if (assumeYes_) return IDYES;
   // No is the default: anything but a clear yes, and no answer at all, is No.
-  err_ << caption << ": " << text << " [y/N] " << std::flush;
-  if (!canAsk_) {
-    err_ << "n (standard input is not a terminal; --yes answers yes)" << std::endl;
+  const std::string question = caption + ": " + text + " [y/N] ";
+  if (!readAnswer_) {
+    err_ << question << "n (" << whyNotAsked_ << "; --yes answers yes)" << std::endl;
     return IDNO;
   }
-  const std::optional<std::string> answer = readAnswer_();
-  if (!answer) err_ << std::endl;
+  err_ << std::flush;
+  const std::optional<std::string> answer = readAnswer_(question);
   return answer && isYes(*answer) ? IDYES : IDNO;
 }
 

@@ -16,12 +16,16 @@ namespace talvek {
 
 class TerminalWindow : public WindowSystem {
  public:
-  // Reads the answer to a question; nullopt at end of input.
-  using LineReader = std::function<std::optional<std::string>()>;
+  // Writes a question's prompt where the answer is typed and reads the
+  // answer; nullopt at end of input.
+  using LineReader = std::function<std::optional<std::string>(const std::string& prompt)>;
 
-  // Questions are answered Yes without asking when `assumeYes`, No without
-  // reading when `canAsk` is false (no terminal to answer on).
-  TerminalWindow(std::ostream& err, LineReader readAnswer, bool canAsk, bool assumeYes);
+  // Questions are answered Yes without asking when `assumeYes`, and No
+  // without asking when there is no `readAnswer` (nothing to answer on); the
+  // warning then says why: `whyNotAsked`, e.g. "standard input is not a
+  // terminal".
+  TerminalWindow(std::ostream& err, LineReader readAnswer, bool assumeYes,
+                 std::string whyNotAsked = "standard input is not a terminal");
 
   // Draws a progress bar on err during big jobs.
   void showProgress(bool show) { showProgress_ = show; }
@@ -51,8 +55,8 @@ class TerminalWindow : public WindowSystem {
  private:
   std::ostream& err_;
   LineReader readAnswer_;
-  bool canAsk_;
   bool assumeYes_;
+  std::string whyNotAsked_;
   bool showProgress_ = false;
   std::map<int, std::string> texts_;
   int checked_ = 0;

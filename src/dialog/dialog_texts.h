@@ -13,6 +13,8 @@ inline constexpr unsigned kOverwriteQuestionStyle = MB_YESNO | MB_ICONEXCLAMATIO
 
 inline constexpr char kPasswordsNotAcceptable[] =
     "<Password #1> and <Password #2> are not acceptable!";
+// Followed by the character set's name and "!".
+inline constexpr char kPasswordNotConvertible[] = "<Password #1> cannot be converted to ";
 inline constexpr char kInvalidKeyFile[] = "Invalid Morva~Key!";
 inline constexpr char kInvalidSource[] = "Invalid source!";
 inline constexpr char kInvalidDestination[] = "Invalid destination!";

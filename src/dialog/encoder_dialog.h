@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "dialog/option_storage.h"
+#include "dialog/stream_ends.h"
 #include "dialog/window_system.h"
 #include "job/transform_file.h"
 
@@ -38,6 +39,16 @@ struct DialogEnvironment {
   std::string programDirectory;
   // The file named on the command line, or "" (see commandLineFileFromArguments).
   std::string commandLineFile;
+  // (The fields below have initialisers, so that brace lists naming only
+  // the ones above stay free of missing-initialiser warnings.)
+  // When not "", the password is turned from passwordTextCharset ("" for the
+  // locale's) into this character set before use, so that a file encoded
+  // where the system's code page was another can be decoded. iconv names.
+  std::string passwordCharset{};
+  std::string passwordTextCharset{};
+  // Files that are never a valid destination, like the key file in use:
+  // talvek-cli's password file.
+  std::vector<std::string> protectedPaths{};
 };
 
 class EncoderDialog {
@@ -66,6 +77,15 @@ class EncoderDialog {
   CommandResult runTransformCommand(bool encode);
   bool checkSourceAndDestination(std::string& source, std::string& destination);
 
+  // Encode or Decode with a stream at either end or both: the same checks,
+  // order and messages, except the file checks of a stream end. `report`,
+  // when given, receives the job's report. A reader that closed the output
+  // stream gets no warning: the result is Failed with EPIPE in the report.
+  CommandResult runStreamCommand(bool encode, const StreamEnds& ends, JobReport* report = nullptr);
+  // The source and destination checks of runStreamCommand; `source` and
+  // `destination` receive the field texts, or a stream end's name.
+  bool checkStreamEnds(const StreamEnds& ends, std::string& source, std::string& destination);
+
   // File selection.
   void onOpenSource();
   void onSaveDestination();
@@ -84,6 +104,9 @@ class EncoderDialog {
   void showWarning(const std::string& text);
   bool askYesNo(const std::string& text);
   void fillFromSource(const std::string& source);
+  // The key file in use or a protected path.
+  bool isNeverADestination(const std::string& path);
+  bool isNeverADestination(int fd);
 
   WindowSystem& window_;
   DialogEnvironment environment_;

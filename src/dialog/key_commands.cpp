@@ -7,6 +7,7 @@
 #include "keys/key_file_reader.h"
 #include "keys/key_file_writer.h"
 #include "keys/key_generator.h"
+#include "platform/charset.h"
 
 namespace talvek {
 
@@ -21,11 +22,28 @@ bool EncoderDialog::acquireKeyText(std::string& keyText) {
   // Used exactly as typed: case and spaces count, nothing is trimmed.
   const std::string password1 = window_.controlText(IDC_PASSWORD1);
   const std::string password2 = window_.controlText(IDC_PASSWORD2);
-  if (password1 != password2 || password1.size() < 2) {
+  if (password1 != password2) {
     showWarning(kPasswordsNotAcceptable);
     return false;
   }
-  keyText = password1;
+  std::string password = password1;
+  const std::string& charset = environment_.passwordCharset;
+  if (!charset.empty()) {
+    const std::string& from = environment_.passwordTextCharset;
+    // A password that the other set cannot hold would silently become
+    // another key: refused with its own message, so it is not retyped.
+    if (convertCharset(password1, from.empty() ? localeCharset() : from, charset, password) !=
+        CharsetConversion::Done) {
+      showWarning(kPasswordNotConvertible + charset + "!");
+      return false;
+    }
+  }
+  // The length that counts is that of the bytes used.
+  if (password.size() < 2) {
+    showWarning(kPasswordsNotAcceptable);
+    return false;
+  }
+  keyText = std::move(password);
   return true;
 }
 

@@ -60,8 +60,7 @@ bool EncoderDialog::checkSourceAndDestination(std::string& source, std::string& 
   destination = window_.controlText(IDC_DESTINATION);
   // Overwriting the key file in use would destroy the only key that decodes
   // the result.
-  if (window_.isChecked(IDC_USE_KEY_FILE) &&
-      sameFile(destination, window_.controlText(IDC_KEY_FILE))) {
+  if (isNeverADestination(destination)) {
     showWarning(kInvalidDestination);
     return false;
   }

@@ -48,6 +48,21 @@ TEST(CliOptionsTest, ReadsCommandsFilesSecretsAndYes) {
   EXPECT_EQ(o.source, "new.mk");
   EXPECT_TRUE(o.assumeYes);
 
+  o = parse({"encode", "-", "-q", "--password-charset", "WINDOWS-1252", "--key-file=k"});
+  EXPECT_EQ(o.source, "-");
+  EXPECT_FALSE(o.hasDestination);
+  EXPECT_TRUE(o.quiet);
+  EXPECT_EQ(o.passwordCharset, "WINDOWS-1252");
+
+  // An empty DESTINATION is given, not omitted; "-" is standard output.
+  o = parse({"encode", "in", "", "--quiet", "--password-charset=CP1252"});
+  EXPECT_TRUE(o.hasDestination);
+  EXPECT_EQ(o.destination, "");
+  EXPECT_EQ(o.passwordCharset, "CP1252");
+  EXPECT_EQ(parse({"decode", "in.bin", "-"}).destination, "-");
+  EXPECT_EQ(parse({"decode", "-"}).source, "-");
+  EXPECT_EQ(parse({"decode", "a.TC"}).hasDestination, false);
+
   EXPECT_EQ(parse({"--help"}).command, CliCommand::Help);
   EXPECT_EQ(parse({"--version"}).command, CliCommand::Version);
 }
@@ -66,8 +81,29 @@ TEST(CliOptionsTest, RefusesWhatItCannotRun) {
            {"genkey", "a", "b"},
            {"genkey", "a", "--key-file", "k"},
            {"--version", "x"},
+           {"encode", "a", "-q=1"},
+           {"encode", "a", "--password-charset"},
+           {"encode", "a", "--password-charset="},
+           {"genkey", "a", "--password-charset", "UTF-8"},
+           {"genkey", "-"},
+           {"encode", "-", "--password-stdin"},
+           {"encode", "a", "--password-file", "-"},
        }) {
     EXPECT_NE(parseError(args), "") << ::testing::PrintToString(args);
+  }
+}
+
+TEST(CliOptionsTest, DecodeWithoutDestinationNeedsAnEncodedFileName) {
+  EXPECT_EQ(parseError({"decode", "plain.bin"}),
+            "decode needs a DESTINATION when SOURCE does not end in .tc");
+  EXPECT_EQ(parseError({"decode", "dir.tc/plain"}), parseError({"decode", "plain.bin"}));
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{"decode", "a.tc"},
+                                             {"decode", "a.Tc"},
+                                             {"decode", "plain.bin", "out"},
+                                             {"decode", ""},
+                                             {"encode", "plain.bin"}}) {
+    EXPECT_EQ(parseError(args), "") << ::testing::PrintToString(args);
   }
 }
 

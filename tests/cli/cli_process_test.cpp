@@ -9,10 +9,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <termios.h>
+
 #include <csignal>
 #include <cstring>
+#include <functional>
 #include <set>
+#include <tuple>
 
+#include "child_process.h"
 #include "temp_dir.h"
 
 namespace talvek::test {
@@ -25,21 +30,28 @@ struct Outcome {
 };
 
 class CliProcessTest : public ::testing::Test {
+ public:
+  // In a child on a new terminal.
+  [[noreturn]] void execForTerminal(const std::vector<std::string>& args) const { exec(args); }
+
  protected:
   CliProcessTest() { ::mkdir(dir_.file("tmp").c_str(), 0700); }
 
   std::vector<std::string> environment() const {
-    return {"TMPDIR=" + dir_.file("tmp"), "HOME=" + dir_.path(), "LC_ALL=C"};
+    return {"TMPDIR=" + dir_.file("tmp"), "HOME=" + dir_.path(), "LC_ALL=" + locale_};
   }
 
-  // Runs talvek-cli with `input` as standard input (a file, never a terminal).
-  Outcome run(const std::vector<std::string>& args, const std::string& input = "") {
+  // Runs talvek-cli with `input` as standard input (a file, never a terminal)
+  // and its output in files; `asUser`, when set, switches to that user first.
+  Outcome run(const std::vector<std::string>& args, const std::string& input = "",
+              const std::function<bool()>& asUser = {}) {
     writeFile(dir_.file(".stdin"), input);
     const pid_t pid = ::fork();
     if (pid == 0) {
       redirect(dir_.file(".stdin"), STDIN_FILENO, O_RDONLY);
       redirect(dir_.file(".stdout"), STDOUT_FILENO, O_WRONLY | O_CREAT | O_TRUNC);
       redirect(dir_.file(".stderr"), STDERR_FILENO, O_WRONLY | O_CREAT | O_TRUNC);
+      if (asUser && !asUser()) ::_exit(125);
       exec(args);
     }
     Outcome outcome;
@@ -55,7 +67,7 @@ class CliProcessTest : public ::testing::Test {
     ::close(opened);
   }
 
-  void exec(const std::vector<std::string>& args) const {
+  [[noreturn]] void exec(const std::vector<std::string>& args) const {
     std::vector<std::string> env = environment();
     std::vector<char*> argv{const_cast<char*>(TALVEK_CLI_PATH)};
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -76,7 +88,11 @@ class CliProcessTest : public ::testing::Test {
   std::string file(const std::string& name) const { return dir_.file(name); }
 
   TempDir dir_;
+  std::string locale_ = "C";
 };
+
+// Over talvek-cli's progress bar threshold.
+constexpr size_t kBigFile = (8u << 20) + 1;
 
 constexpr char kPlainBytes[] = "Talvek\r\n\0\x1A\xFE data";
 const std::string kPlain(kPlainBytes, sizeof(kPlainBytes) - 1);
@@ -155,6 +171,15 @@ TEST_F(CliProcessTest, RefusalsPrintTheDialogsWarningsInItsOrder) {
       {{"decode", file("in"), dir_.path(), "--password-file", file("pw")}, "Invalid destination!"},
       {{"encode", file("in"), file("k.mk"), "--key-file", file("k.mk"), "--yes"},
        "Invalid destination!"},
+      {{"encode", file("in"), file("pw"), "--password-file", file("pw"), "--yes"},
+       "Invalid destination!"},
+      // An empty path is given, not omitted.
+      {{"encode", file("in"), "", "--password-file", file("pw")}, "Invalid destination!"},
+      {{"decode", "", file("out"), "--password-file", file("pw")}, "Invalid source!"},
+      {{"encode", "-", dir_.path(), "--password-file", file("pw")}, "Invalid destination!"},
+      // Without a terminal for the password, the paths are still checked first.
+      {{"encode", file("missing")}, "Invalid source!"},
+      {{"decode", file("in"), dir_.path(), "--quiet"}, "Invalid destination!"},
       {{"genkey", file("no/dir/k.mk")}, "Invalid path!"},
   };
   for (const auto& [args, text] : cases) {
@@ -164,6 +189,7 @@ TEST_F(CliProcessTest, RefusalsPrintTheDialogsWarningsInItsOrder) {
     EXPECT_EQ(outcome.out, "");
   }
   EXPECT_EQ(readFile(file("k.mk")), "key");
+  EXPECT_EQ(readFile(file("pw")), "secret");
 }
 
 TEST_F(CliProcessTest, UsageErrorsHelpAndVersion) {
@@ -174,9 +200,30 @@ TEST_F(CliProcessTest, UsageErrorsHelpAndVersion) {
     EXPECT_EQ(outcome.err.rfind("talvek-cli: ", 0), 0u);
   }
   writeFile(file("in"), kPlain);
-  // No secret and no terminal to ask on.
-  EXPECT_EQ(run({"encode", file("in")}).status, 2);
-  EXPECT_EQ(run({"encode", file("in"), "--password-file", file("nopw")}).status, 2);
+  // No secret and no terminal to ask on, once the paths are right.
+  const Outcome noTerminal = run({"encode", file("in"), "-", "--yes"});
+  EXPECT_EQ(noTerminal.status, 2);
+  EXPECT_EQ(noTerminal.err.rfind("talvek-cli: no terminal to ask for the password on; give ", 0),
+            0u);
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"encode", file("in"), "--password-file", file("nopw")},
+       "cannot read the password file '" + file("nopw") + "': No such file or directory"},
+      {{"encode", file("in"), "--password-file", "/dev/zero"}, "is longer than 1 MiB"},
+      {{"encode", file("in"), "--password-stdin"}, "is longer than 1 MiB"},
+      {{"decode", file("in")}, "decode needs a DESTINATION"},
+      {{"encode", file("in"), "--password-stdin", "--password-charset", "NO-SUCH-SET"},
+       "to 'NO-SUCH-SET'"},
+  };
+  for (const auto& [args, text] : cases) {
+    const Outcome outcome = run(args, std::string((1 << 20) + 1, 'p'));
+    EXPECT_EQ(outcome.status, 2) << text;
+    EXPECT_NE(outcome.err.find(text), std::string::npos) << outcome.err;
+  }
+  // A line of the longest length is a password like any other.
+  EXPECT_EQ(run({"encode", file("in"), file("out"), "--password-stdin"},
+                std::string(1 << 20, 'p') + "\nrest")
+                .status,
+            0);
 
   const Outcome help = run({"--help"});
   EXPECT_EQ(help.status, 0);
@@ -208,6 +255,151 @@ TEST_F(CliProcessTest, AFailedJobExitsWithThree) {
   EXPECT_EQ(entries(dir_.path()), (std::set<std::string>{".stderr", "in", "pw", "tmp"}));
 }
 
+TEST_F(CliProcessTest, FiltersWriteTheBytesOfTheFileJob) {
+  writeFile(file("in"), kPlain);
+  writeFile(file("pw"), "pass word");
+  ASSERT_EQ(run({"encode", file("in"), file("in.tc"), "--password-file", file("pw")}).status, 0);
+  const std::string encoded = readFile(file("in.tc"));
+  const std::vector<std::tuple<std::vector<std::string>, std::string, std::string>> cases = {
+      {{"encode", "-", "-"}, kPlain, encoded},
+      {{"encode", "-"}, kPlain, encoded},  // SOURCE - writes standard output by default
+      {{"decode", "-"}, encoded, kPlain},
+      {{"decode", file("in.tc"), "-"}, "", kPlain},
+  };
+  for (const auto& [args, input, output] : cases) {
+    std::vector<std::string> full = args;
+    full.insert(full.end(), {"--password-file", file("pw")});
+    const Outcome outcome = run(full, input);
+    EXPECT_EQ(outcome.status, 0) << outcome.err;
+    EXPECT_EQ(outcome.err, "");
+    EXPECT_TRUE(outcome.out == output) << ::testing::PrintToString(args);
+  }
+  const Outcome toFile = run({"decode", "-", file("back"), "--password-file", file("pw")}, encoded);
+  EXPECT_EQ(toFile.status, 0) << toFile.err;
+  EXPECT_EQ(readFile(file("back")), kPlain);
+  EXPECT_EQ(entries(file("tmp")), std::set<std::string>{});
+}
+
+TEST_F(CliProcessTest, AFilterWhoseReaderWentAwayEndsBySigpipeQuietly) {
+  writeFile(file("in"), std::string(1 << 20, 'x'));
+  writeFile(file("pw"), "pass word");
+  int ends[2];
+  ASSERT_EQ(::pipe(ends), 0);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::dup2(ends[1], STDOUT_FILENO);
+    ::close(ends[0]);
+    ::close(ends[1]);
+    redirect(file(".stderr"), STDERR_FILENO, O_WRONLY | O_CREAT | O_TRUNC);
+    exec({"encode", file("in"), "-", "--password-file", file("pw")});
+  }
+  ::close(ends[0]);
+  ::close(ends[1]);
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGPIPE) << status;
+  EXPECT_EQ(readFile(file(".stderr")), "");
+}
+
+TEST_F(CliProcessTest, ASignalStopsAStreamAndLeavesNoFileBehind) {
+  writeFile(file("pw"), "pass word");
+  int ends[2];
+  ASSERT_EQ(::pipe(ends), 0);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::dup2(ends[0], STDIN_FILENO);
+    ::close(ends[0]);
+    ::close(ends[1]);
+    redirect(file(".stderr"), STDERR_FILENO, O_WRONLY | O_CREAT | O_TRUNC);
+    exec({"encode", "-", file("out"), "--password-file", file("pw")});
+  }
+  ::close(ends[0]);
+  // Some data, then a pipe that stays open and quiet.
+  ASSERT_EQ(::write(ends[1], "some bytes", 10), 10);
+  for (int i = 0; i < 3000 && entries(file("tmp")).empty(); ++i) ::usleep(10000);
+  EXPECT_EQ(entries(file("tmp")).size(), 1u) << "the copy of standard input";
+  ::kill(pid, SIGTERM);
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ::close(ends[1]);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+  EXPECT_EQ(entries(file("tmp")), std::set<std::string>{});
+  EXPECT_FALSE(pathExists(file("out")));
+  EXPECT_EQ(readFile(file(".stderr")), "");
+}
+
+TEST_F(CliProcessTest, AFailedWriteToStandardOutputSaysWhy) {
+  writeFile(file("in"), kPlain);
+  writeFile(file("pw"), "pass word");
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    redirect("/dev/full", STDOUT_FILENO, O_WRONLY);
+    redirect(file(".stderr"), STDERR_FILENO, O_WRONLY | O_CREAT | O_TRUNC);
+    exec({"encode", file("in"), "-", "--password-file", file("pw")});
+  }
+  EXPECT_EQ(waitFor(pid), 3);
+  EXPECT_EQ(readFile(file(".stderr")),
+            "Warning: The destination could not be written! (standard output: No space left on "
+            "device)\n");
+}
+
+TEST_F(CliProcessTest, APasswordCharsetGivesTheBytesOfThatSet) {
+  writeFile(file("in"), kPlain);
+  writeFile(file("pw-utf8"), "caf\xC3\xA9 \xE2\x82\xAC");
+  writeFile(file("pw-1252"), "caf\xE9 \x80");
+  locale_ = "C.UTF-8";
+  ASSERT_EQ(run({"encode", file("in"), file("a"), "--password-file", file("pw-1252")}).status, 0);
+  const Outcome converted = run({"encode", file("in"), file("b"), "--password-file",
+                                 file("pw-utf8"), "--password-charset", "WINDOWS-1252"});
+  ASSERT_EQ(converted.status, 0) << converted.err;
+  EXPECT_EQ(readFile(file("a")), readFile(file("b")));
+  // Bytes that are not text in the locale's set convert to nothing.
+  locale_ = "C";
+  const Outcome refused = run({"encode", file("in"), file("c"), "--password-file", file("pw-utf8"),
+                               "--password-charset", "WINDOWS-1252"});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.err, "Warning: <Password #1> cannot be converted to WINDOWS-1252!\n");
+}
+
+TEST_F(CliProcessTest, PermissionsHoldForAnUnprivilegedUser) {
+  // Root may write anywhere: these cases only mean something for a user.
+  const auto asNobody = [] { return ::geteuid() != 0 || becomeNobody(); };
+  ASSERT_EQ(::chmod(dir_.path().c_str(), 0755), 0);
+  const std::string home = file("nobody");
+  ASSERT_EQ(::mkdir(home.c_str(), 0700), 0);
+  ASSERT_EQ(::mkdir((home + "/ro").c_str(), 0700), 0);
+  writeFile(home + "/in", kPlain);
+  writeFile(home + "/pw", "pass word");
+  writeFile(home + "/readonly", "old");
+  writeFile(home + "/secret", "not for nobody");
+  for (const char* name : {"", "/ro", "/in", "/pw", "/readonly"}) {
+    ASSERT_EQ(::chown((home + name).c_str(), kNobody, kNobody), 0) << name;
+  }
+  ASSERT_EQ(::chmod((home + "/readonly").c_str(), 0444), 0);
+  ASSERT_EQ(::chmod((home + "/ro").c_str(), 0555), 0);
+  ASSERT_EQ(::chmod((home + "/secret").c_str(), 0600), 0);
+  ASSERT_EQ(::chmod(file("tmp").c_str(), 01777), 0);
+  const std::string pw = home + "/pw";
+
+  Outcome replaced = run(
+      {"encode", home + "/in", home + "/readonly", "--password-file", pw, "--yes"}, "", asNobody);
+  EXPECT_EQ(replaced.status, 0) << replaced.err;
+  EXPECT_EQ(readFile(home + "/readonly").size(), kPlain.size());
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"encode", home + "/in", home + "/ro/out", "--password-file", pw},
+           {"encode", "-", home + "/ro/out", "--password-file", pw}}) {
+    const Outcome refused = run(args, kPlain, asNobody);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err, "Warning: Invalid destination!\n");
+  }
+  const Outcome unreadable =
+      run({"encode", home + "/secret", home + "/out", "--password-file", pw}, "", asNobody);
+  EXPECT_EQ(unreadable.status, 3);
+  EXPECT_EQ(unreadable.err.rfind("Warning: ", 0), 0u) << unreadable.err;
+  EXPECT_FALSE(pathExists(home + "/out"));
+  EXPECT_EQ(entries(home + "/ro"), std::set<std::string>{});
+}
+
 // Reads from a pty master until `wanted` has appeared; false on end of
 // output. The generous poll only guards against a hung child.
 bool readUntil(int master, const std::string& wanted, std::string& seen) {
@@ -222,27 +414,129 @@ bool readUntil(int master, const std::string& wanted, std::string& seen) {
   return true;
 }
 
+bool echoing(int master) {
+  termios settings{};
+  return ::tcgetattr(master, &settings) == 0 && (settings.c_lflag & ECHO) != 0;
+}
+
+// talvek-cli on a new pseudo-terminal, as someone at a terminal runs it.
+class OnATerminal {
+ public:
+  OnATerminal(CliProcessTest& test, const std::vector<std::string>& args) {
+    pid_ = ::forkpty(&master_, nullptr, nullptr, nullptr);
+    if (pid_ == 0) test.execForTerminal(args);
+  }
+  ~OnATerminal() {
+    if (master_ >= 0) ::close(master_);
+    if (pid_ > 0 && !waited_) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+  }
+  bool started() const { return pid_ > 0; }
+  int master() const { return master_; }
+  bool waitFor(const std::string& text) { return readUntil(master_, text, seen_); }
+  void type(const std::string& text) {
+    ASSERT_EQ(::write(master_, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+  }
+  // Everything shown until the program ended, and how it ended.
+  int finish() {
+    std::string rest;
+    readUntil(master_, "\x01never", rest);
+    seen_ += rest;
+    int status = 0;
+    waited_ = ::waitpid(pid_, &status, 0) == pid_;
+    return status;
+  }
+  const std::string& seen() const { return seen_; }
+
+ private:
+  int master_ = -1;
+  pid_t pid_ = -1;
+  bool waited_ = false;
+  std::string seen_;
+};
+
 TEST_F(CliProcessTest, OnATerminalPasswordsAreAskedWithoutEchoAndNoIsTheDefault) {
   writeFile(file("in"), kPlain);
   writeFile(file("in.tc"), "old");
-  int master = -1;
-  const pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
-  ASSERT_GE(pid, 0);
-  if (pid == 0) exec({"encode", file("in")});
-
-  std::string seen;
-  ASSERT_TRUE(readUntil(master, "Password #1: ", seen)) << seen;
-  ASSERT_EQ(::write(master, "hidden pw\n", 10), 10);
-  ASSERT_TRUE(readUntil(master, "Password #2: ", seen)) << seen;
-  ASSERT_EQ(::write(master, "hidden pw\n", 10), 10);
-  ASSERT_TRUE(readUntil(master, "[y/N] ", seen)) << seen;
-  ASSERT_EQ(::write(master, "\n", 1), 1);  // Enter takes the default
-  std::string rest;
-  readUntil(master, "\x01never", rest);
-  ::close(master);
-  EXPECT_EQ(waitFor(pid), 1);
-  EXPECT_EQ((seen + rest).find("hidden pw"), std::string::npos) << "the password was echoed";
+  OnATerminal terminal(*this, {"encode", file("in")});
+  ASSERT_TRUE(terminal.started());
+  ASSERT_TRUE(terminal.waitFor("Password #1: ")) << terminal.seen();
+  EXPECT_FALSE(echoing(terminal.master()));
+  terminal.type("hidden pw\n");
+  ASSERT_TRUE(terminal.waitFor("Password #2: ")) << terminal.seen();
+  terminal.type("hidden pw\n");
+  ASSERT_TRUE(terminal.waitFor("[y/N] ")) << terminal.seen();
+  EXPECT_TRUE(echoing(terminal.master())) << "echo must be back after the passwords";
+  terminal.type("\n");  // Enter takes the default
+  const int status = terminal.finish();
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+  EXPECT_EQ(terminal.seen().find("hidden pw"), std::string::npos) << "the password was echoed";
   EXPECT_EQ(readFile(file("in.tc")), "old");
+}
+
+TEST_F(CliProcessTest, OnATerminalDecodeAsksForThePasswordOnce) {
+  writeFile(file("in"), kPlain);
+  writeFile(file("pw"), "pass word");
+  ASSERT_EQ(run({"encode", file("in"), "--password-file", file("pw")}).status, 0);
+  ::unlink(file("in").c_str());
+  OnATerminal terminal(*this, {"decode", file("in.tc")});
+  ASSERT_TRUE(terminal.waitFor("Password #1: ")) << terminal.seen();
+  terminal.type("pass word\n");
+  const int status = terminal.finish();
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << terminal.seen();
+  EXPECT_EQ(terminal.seen().find("Password #2"), std::string::npos);
+  EXPECT_EQ(readFile(file("in")), kPlain);
+}
+
+TEST_F(CliProcessTest, AnInterruptedPasswordPromptGivesTheEchoBack) {
+  writeFile(file("in"), kPlain);
+  OnATerminal terminal(*this, {"encode", file("in")});
+  ASSERT_TRUE(terminal.waitFor("Password #1: ")) << terminal.seen();
+  ASSERT_FALSE(echoing(terminal.master()));
+  terminal.type("\x03");  // Ctrl+C
+  const int status = terminal.finish();
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+  EXPECT_TRUE(echoing(terminal.master()));
+}
+
+TEST_F(CliProcessTest, OnATerminalQuietModeShowsNothingAndAsksNothing) {
+  // Big enough for the progress bar, which shows without --quiet.
+  writeFile(file("big"), std::string(kBigFile, 'b'));
+  writeFile(file("pw"), "pass word");
+  OnATerminal loud(*this, {"encode", file("big"), file("loud.tc"), "--password-file", file("pw")});
+  EXPECT_EQ(loud.finish(), 0);
+  EXPECT_NE(loud.seen().find("100%"), std::string::npos) << loud.seen();
+
+  OnATerminal quietLater(
+      *this, {"encode", file("big"), file("q2.tc"), "--password-file", file("pw"), "-q"});
+  EXPECT_EQ(quietLater.finish(), 0);
+  EXPECT_EQ(quietLater.seen(), "");
+  EXPECT_EQ(readFile(file("q2.tc")), readFile(file("loud.tc")));
+
+  OnATerminal noPassword(*this, {"encode", file("big"), "--quiet"});
+  EXPECT_EQ(noPassword.finish(), 2 << 8);
+  EXPECT_EQ(noPassword.seen().find("Password"), std::string::npos) << noPassword.seen();
+  OnATerminal noQuestion(
+      *this, {"encode", file("big"), file("q2.tc"), "-q", "--password-file", file("pw")});
+  EXPECT_EQ(noQuestion.finish(), 1 << 8);
+  EXPECT_NE(noQuestion.seen().find("n (--quiet asks nothing; --yes answers yes)"),
+            std::string::npos)
+      << noQuestion.seen();
+}
+
+TEST_F(CliProcessTest, EncodedBytesAreNeverWrittenToATerminal) {
+  writeFile(file("in"), kPlain);
+  writeFile(file("pw"), "pass word");
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"encode", file("in"), "-", "--password-file", file("pw")},
+           {"decode", "-", "--password-file", file("pw")}}) {
+    OnATerminal terminal(*this, args);
+    EXPECT_EQ(terminal.finish(), 2 << 8);
+    EXPECT_NE(terminal.seen().find("data is not written to a terminal"), std::string::npos)
+        << terminal.seen();
+  }
 }
 
 // Waits until a file is created in one of the directories; false after a

@@ -1,0 +1,19 @@
+// The ends of a command that reads or writes an open stream (talvek-cli's
+// "-") in place of the file named in the source or destination field.
+#pragma once
+
+#include <string>
+
+namespace talvek {
+
+struct StreamEnds {
+  // Read instead of the source field's file when not -1.
+  int input = -1;
+  // Written instead of the destination field's file when not -1.
+  int output = -1;
+  // What messages and the job's report call them.
+  std::string inputName = "standard input";
+  std::string outputName = "standard output";
+};
+
+}  // namespace talvek

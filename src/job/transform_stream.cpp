@@ -1,0 +1,269 @@
+#include "job/transform_stream.h"
+
+#include <errno.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <memory>
+
+#include "codec/block_transform.h"
+#include "codec/key_text.h"
+#include "job/destination.h"
+#include "job/wipe_file.h"
+#include "job/working_copy.h"
+#include "platform/file_status.h"
+#include "platform/temp_directory.h"
+#include "platform/unique_fd.h"
+
+namespace talvek {
+namespace {
+
+// Big enough that a file arrives in few reads, small enough to stay in the
+// processor's cache between the read, the transform and the write.
+constexpr size_t kBufferSize = size_t{128} << 10;
+// How long a wait for a quiet pipe lasts before the job asks again whether it
+// should stop, in case the stop request came just before the wait began.
+constexpr int kWaitMilliseconds = 1000;
+
+// Moves bytes from one end to the other, through the transform when there is
+// one, and keeps the report's detail of what failed.
+class Pump {
+ public:
+  Pump(const StreamEnd& input, const StreamEnd& output, const JobProgress& progress, uint64_t total,
+       JobReport& report)
+      : input_(input),
+        output_(output),
+        progress_(progress),
+        total_(total),
+        report_(report),
+        waitForInput_(mayBlock(input.fd)),
+        waitForOutput_(mayBlock(output.fd)) {}
+
+  // Runs until the input ends; None on success.
+  JobFailure run(const BlockTransform* transform) {
+    if (stopRequested()) return JobFailure::Stopped;
+    const std::unique_ptr<uint8_t[]> buffer(new uint8_t[kBufferSize]);
+    uint32_t position = 0;
+    for (;;) {
+      if (waitForInput_ && !waitFor(input_, POLLIN)) return failure_;
+      const ssize_t n = ::read(input_.fd, buffer.get(), kBufferSize);
+      if (n < 0) {
+        if (!retryAfter(input_, POLLIN, "read", JobFailure::ReadFailed)) return failure_;
+        continue;
+      }
+      if (n == 0) return JobFailure::None;
+      const size_t size = static_cast<size_t>(n);
+      if (transform != nullptr) position = transform->apply(buffer.get(), size, position);
+      if (!writeAll(buffer.get(), size)) return failure_;
+      moved_ += size;
+      if (stopRequested()) return JobFailure::Stopped;
+    }
+  }
+
+  uint64_t moved() const { return moved_; }
+
+ private:
+  // Pipes, terminals and sockets can keep a call waiting indefinitely; those
+  // are waited for with poll, which a signal always interrupts, so that a
+  // stop request is seen. Files and block devices answer at once.
+  static bool mayBlock(int fd) {
+    struct stat st;
+    return ::fstat(fd, &st) != 0 || !(S_ISREG(st.st_mode) || S_ISBLK(st.st_mode));
+  }
+
+  bool stopRequested() {
+    if (!progress_ || progress_(moved_, total_)) return false;
+    failure_ = JobFailure::Stopped;
+    return true;
+  }
+
+  bool fail(JobFailure failure, const char* operation, const StreamEnd& end, int error) {
+    failure_ = failure;
+    report_.operation = operation;
+    report_.path = end.name;
+    report_.error = error;
+    return false;
+  }
+
+  // Waits until `end` is ready for `events`; false when the job is to stop or
+  // poll failed.
+  bool waitFor(const StreamEnd& end, short events) {
+    const JobFailure failure = events == POLLIN ? JobFailure::ReadFailed : JobFailure::WriteFailed;
+    for (;;) {
+      pollfd p{end.fd, events, 0};
+      const int ready = ::poll(&p, 1, kWaitMilliseconds);
+      if (ready > 0) return true;  // errors and hang-ups show in the read or write
+      if (ready < 0 && errno != EINTR) return fail(failure, "poll", end, errno);
+      if (stopRequested()) return false;
+    }
+  }
+
+  // After a failed read or write: true when it is to be tried again (an
+  // interruption, or a descriptor another program left non-blocking).
+  bool retryAfter(const StreamEnd& end, short events, const char* operation, JobFailure failure) {
+    const int error = errno;
+    if (error == EINTR) return !stopRequested();
+    if (error == EAGAIN || error == EWOULDBLOCK) return waitFor(end, events);
+    return fail(failure, operation, end, error);
+  }
+
+  bool writeAll(const uint8_t* data, size_t size) {
+    size_t done = 0;
+    while (done < size) {
+      if (waitForOutput_ && !waitFor(output_, POLLOUT)) return false;
+      const ssize_t n = ::write(output_.fd, data + done, size - done);
+      if (n < 0) {
+        if (!retryAfter(output_, POLLOUT, "write", JobFailure::WriteFailed)) return false;
+        continue;
+      }
+      if (n == 0) return fail(JobFailure::WriteFailed, "write", output_, EIO);
+      done += static_cast<size_t>(n);
+      // A write cut short by a signal is where a stop request shows.
+      if (done < size && stopRequested()) return false;
+    }
+    return true;
+  }
+
+  const StreamEnd& input_;
+  const StreamEnd& output_;
+  const JobProgress& progress_;
+  const uint64_t total_;
+  JobReport& report_;
+  const bool waitForInput_;
+  const bool waitForOutput_;
+  uint64_t moved_ = 0;
+  JobFailure failure_ = JobFailure::None;
+};
+
+JobReport& resetReport(JobReport* report, JobReport& local) {
+  JobReport& result = report != nullptr ? *report : local;
+  result = JobReport{};
+  return result;
+}
+
+bool failWith(JobReport& report, JobFailure failure) {
+  report.failure = failure;
+  return false;
+}
+
+// The private copy of a stream in the temporary directory, zeroed and removed
+// when the object goes away.
+class StreamCopy {
+ public:
+  StreamCopy() = default;
+  ~StreamCopy() {
+    if (!fd_.valid()) return;
+    struct stat st;
+    if (::fstat(fd_.get(), &st) == 0 && st.st_size > 0) {
+      (void)zeroFileContents(fd_.get(), static_cast<uint64_t>(st.st_size));
+    }
+    fd_.reset();
+    (void)removeFile(path_);
+  }
+  StreamCopy(const StreamCopy&) = delete;
+  StreamCopy& operator=(const StreamCopy&) = delete;
+
+  bool create() {
+    fd_ = createWorkingFile(8, 3, &path_);
+    return fd_.valid();
+  }
+  int fd() const { return fd_.get(); }
+  const std::string& path() const { return path_; }
+
+ private:
+  UniqueFd fd_;
+  std::string path_;
+};
+
+}  // namespace
+
+bool transformStream(const StreamEnd& input, const StreamEnd& output, std::string keyText,
+                     bool encode, JobReport* report, const JobProgress& progress) {
+  JobReport local;
+  JobReport& result = resetReport(report, local);
+  if (keyText.empty()) return failWith(result, JobFailure::EmptyKey);
+  const BlockTransform transform(prepareKeyText(std::move(keyText)), encode);
+  Pump pump(input, output, progress, 0, result);
+  const JobFailure failure = pump.run(&transform);
+  if (failure != JobFailure::None) return failWith(result, failure);
+  return true;
+}
+
+bool transformFileToStream(const std::string& source, const StreamEnd& output, std::string keyText,
+                           bool encode, JobReport* report, const JobProgress& progress) {
+  JobReport local;
+  JobReport& result = resetReport(report, local);
+  auto sourceInvalid = [&result, &source](const char* operation, int error) {
+    result.operation = operation;
+    result.path = source;
+    result.error = error;
+    return failWith(result, JobFailure::SourceInvalid);
+  };
+  struct stat before;
+  if (::stat(source.c_str(), &before) != 0) return sourceInvalid("stat", errno);
+  if (!S_ISREG(before.st_mode)) return sourceInvalid("stat", 0);
+  if (keyText.empty()) return failWith(result, JobFailure::EmptyKey);
+
+  const UniqueFd in = openRegularFileForReading(source);
+  if (!in.valid()) return sourceInvalid("open", errno);
+  if (::fstat(in.get(), &before) != 0) return sourceInvalid("fstat", errno);
+  const BlockTransform transform(prepareKeyText(std::move(keyText)), encode);
+  const StreamEnd from{in.get(), source};
+  Pump pump(from, output, progress, static_cast<uint64_t>(before.st_size), result);
+  if (const JobFailure failure = pump.run(&transform); failure != JobFailure::None) {
+    return failWith(result, failure);
+  }
+  // Bytes that changed under the reader make a mix of two versions.
+  struct stat after;
+  if (::fstat(in.get(), &after) != 0 || after.st_size != before.st_size ||
+      pump.moved() != static_cast<uint64_t>(before.st_size) ||
+      after.st_mtim.tv_sec != before.st_mtim.tv_sec ||
+      after.st_mtim.tv_nsec != before.st_mtim.tv_nsec) {
+    result.path = source;
+    return failWith(result, JobFailure::SourceChanged);
+  }
+  return true;
+}
+
+bool transformStreamToFile(const StreamEnd& input, const std::string& destination,
+                           std::string keyText, bool encode, bool overwrite, JobReport* report,
+                           const JobProgress& progress) {
+  JobReport local;
+  JobReport& result = resetReport(report, local);
+  switch (probeDestination(destination)) {
+    case DestinationState::NotCreatable:
+      return failWith(result, JobFailure::DestinationInvalid);
+    case DestinationState::Exists:
+      if (!overwrite) return failWith(result, JobFailure::DestinationExists);
+      break;
+    case DestinationState::Creatable:
+      break;
+  }
+  if (keyText.empty()) return failWith(result, JobFailure::EmptyKey);
+
+  StreamCopy copy;
+  if (!copy.create()) {
+    result.operation = "open";
+    result.path = tempDirectory();
+    result.error = errno;
+    return failWith(result, JobFailure::ReadFailed);
+  }
+  {
+    const StreamEnd to{copy.fd(), copy.path()};
+    Pump pump(input, to, progress, 0, result);
+    // The copy is the source: a copy that could not be made is a source that
+    // could not be read, whichever side failed.
+    if (JobFailure failure = pump.run(nullptr); failure != JobFailure::None) {
+      if (failure == JobFailure::WriteFailed) failure = JobFailure::ReadFailed;
+      return failWith(result, failure);
+    }
+  }
+  const bool done = transformFile(copy.path(), destination, std::move(keyText), encode, overwrite,
+                                  &result, progress);
+  // The copy is an implementation detail: name what the user named.
+  if (result.path == copy.path()) result.path = input.name;
+  return done;
+}
+
+}  // namespace talvek

@@ -54,6 +54,9 @@ void note(DesktopExportResult& result, ReplaceOutcome outcome) {
 }  // namespace
 
 std::string mimePackageXml() {
+  // *.mk weighs less than the default of 50 that other packages give it
+  // (Makefile fragments), so key files are recognised only where nothing
+  // else claims them.
   return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
          "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
          "  <mime-type type=\"application/x-talvek-encoded\">\n"
@@ -65,7 +68,7 @@ std::string mimePackageXml() {
          "    <comment>Key File</comment>\n"
          "    <sub-class-of type=\"text/plain\"/>\n"
          "    <icon name=\"application-x-morva-key\"/>\n"
-         "    <glob pattern=\"*.mk\"/>\n"
+         "    <glob pattern=\"*.mk\" weight=\"40\"/>\n"
          "  </mime-type>\n"
          "</mime-info>\n";
 }

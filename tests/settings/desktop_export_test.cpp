@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
+#include <utility>
 
 #include "platform/executable_path.h"
 #include "settings/options_store.h"
@@ -191,6 +193,55 @@ TEST_F(DesktopExportTest, EncodedFileResolvesToItsType) {
     GTEST_SKIP() << "xdg-mime cannot resolve file types here";
   }
   EXPECT_EQ(query.output, "application/x-talvek-encoded\n");
+}
+
+TEST_F(DesktopExportTest, MkGlobWeighsLessThanOtherPackages) {
+  // shared-mime-info's default weight, which its own *.mk glob carries.
+  constexpr int kDefaultWeight = 50;
+  const std::string mine = mimePackageXml();
+  const std::size_t glob = mine.find("<glob pattern=\"*.mk\" weight=\"");
+  ASSERT_NE(glob, std::string::npos) << mine;
+  EXPECT_LT(std::stoi(mine.substr(glob + 29)), kDefaultWeight);
+  EXPECT_NE(mine.find("<glob pattern=\"*.tc\"/>"), std::string::npos);
+
+  const char* system = "/usr/share/mime/packages/freedesktop.org.xml";
+  if (!pathExists(system)) GTEST_SKIP() << "shared-mime-info not installed";
+  const std::string theirs = readFile(system);
+  const std::size_t makefile = theirs.find("<glob pattern=\"*.mk\"");
+  ASSERT_NE(makefile, std::string::npos);
+  const std::string tag = theirs.substr(makefile, theirs.find('>', makefile) - makefile);
+  EXPECT_EQ(tag.find("weight"), std::string::npos) << tag;  // the default, then
+}
+
+TEST_F(DesktopExportTest, MkFilesKeepTheTypeOthersGiveThem) {
+  if (!haveTool("update-mime-database")) GTEST_SKIP() << "shared-mime-info not installed";
+  const bool gio = haveTool("gio");
+  const bool mimetype = haveTool("mimetype");
+  if (!gio && !mimetype) GTEST_SKIP() << "neither gio nor mimetype installed";
+  env_.set("GIO_USE_VFS", "local");
+  ASSERT_TRUE(exportDesktopAssociation(target(kProgram, true)).complete);
+  writeFile(temp_.path() + "/rules.mk", "CFLAGS += -O2\n");
+  std::filesystem::create_directories(temp_.path() + "/empty");
+  // With shared-mime-info's database the Makefile type stays; without any
+  // other claim, the file is a key file.
+  const std::pair<std::string, std::string> cases[] = {
+      {"/usr/share", "text/x-makefile"}, {temp_.path() + "/empty", "application/x-morva-key"}};
+  for (const auto& [dirs, expected] : cases) {
+    if (dirs == "/usr/share" && !pathExists("/usr/share/mime/mime.cache")) continue;
+    SCOPED_TRACE(dirs);
+    env_.set("XDG_DATA_DIRS", dirs);
+    const std::string file = "'" + temp_.path() + "/rules.mk'";
+    if (gio) {
+      EXPECT_EQ(runCommand("gio info -a standard::content-type " + file +
+                           " 2>/dev/null | "
+                           "sed -n 's/^ *standard::content-type: //p'")
+                    .output,
+                expected + "\n");
+    }
+    if (mimetype) {
+      EXPECT_EQ(runCommand("mimetype -b " + file).output, expected + "\n");
+    }
+  }
 }
 
 TEST_F(DesktopExportTest, OptionsStoreExportsWithEveryRegistration) {

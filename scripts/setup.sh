@@ -5,6 +5,9 @@ set -euo pipefail
 
 packages=(cmake make g++ pkg-config qt6-base-dev libsqlite3-dev libgtest-dev libgmock-dev
   libbenchmark-dev fonts-liberation xvfb xauth desktop-file-utils shared-mime-info xdg-utils libfile-mimeinfo-perl)
+# Building and checking the Debian package and its metadata; gio shows file
+# types as GLib-based desktops see them.
+packages+=(dpkg-dev file lintian appstream libxml2-utils libglib2.0-bin)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -2,6 +2,7 @@
 // starts, and whether an installed program already brings its own entry.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>

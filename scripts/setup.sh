@@ -7,6 +7,9 @@ packages=(cmake make g++ pkg-config qt6-base-dev libsqlite3-dev libgtest-dev lib
   libbenchmark-dev fonts-liberation xvfb xauth desktop-file-utils shared-mime-info xdg-utils libfile-mimeinfo-perl)
 # The manual pages' test renders them as man does.
 packages+=(man-db groff-base)
+# Building and checking the Debian package and its metadata; gio shows file
+# types as GLib-based desktops see them.
+packages+=(dpkg-dev file lintian appstream libxml2-utils libglib2.0-bin)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,9 +1,12 @@
 #include "settings/desktop_export.h"
 
+#include <cerrno>
 #include <chrono>
 #include <string_view>
 
 #include "platform/executable_path.h"
+#include "platform/file_status.h"
+#include "settings/desktop_entry.h"
 #include "settings/file_replace.h"
 #include "settings/quiet_command.h"
 #include "settings/user_dirs.h"
@@ -51,9 +54,54 @@ void note(DesktopExportResult& result, ReplaceOutcome outcome) {
   if (outcome == ReplaceOutcome::Failed) result.complete = false;
 }
 
+// Desktop entries are a few hundred bytes; anything far larger is not one.
+constexpr std::size_t kEntryLimit = 64 * 1024;
+
+// The entry as earlier versions wrote it, around the Exec key's program.
+constexpr char kEntryHead[] =
+    "[Desktop Entry]\n"
+    "Type=Application\n"
+    "Name=Talvek\n"
+    "GenericName=File Encoder\n"
+    "Comment=Encode and decode files with a password or a Morva~Key\n"
+    "Exec=";
+constexpr char kEntryTail[] =
+    " %f\n"
+    "Icon=talvek\n"
+    "Terminal=false\n"
+    "Categories=Utility;Security;\n"
+    "MimeType=application/x-talvek-encoded;\n"
+    "Keywords=encode;decode;password;key;\n";
+// Marks the entries this program writes, so that it removes only its own.
+constexpr char kOwnMarker[] = "X-Talvek-Per-User=true";
+// What earlier versions named the per-user entry.
+constexpr char kLegacyEntryName[] = "talvek.desktop";
+
+std::string entryBody(const std::string& execArgument) {
+  return kEntryHead + execArgument + kEntryTail;
+}
+
+std::string withoutTrailingSlashes(std::string path) {
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  return path;
+}
+
+// Removes the entry at path if this program wrote it. Unchanged when there is
+// none or it is someone else's.
+ReplaceOutcome removeOwnEntry(const std::string& path) {
+  std::string text;
+  if (!readSmallFile(path, kEntryLimit, /*followLink=*/false, &text) || !isOwnDesktopEntry(text)) {
+    return ReplaceOutcome::Unchanged;
+  }
+  return removeFile(path) ? ReplaceOutcome::Written : ReplaceOutcome::Failed;
+}
+
 }  // namespace
 
 std::string mimePackageXml() {
+  // *.mk weighs less than the default of 50 that other packages give it
+  // (Makefile fragments), so key files are recognised only where nothing
+  // else claims them.
   return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
          "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
          "  <mime-type type=\"application/x-talvek-encoded\">\n"
@@ -65,7 +113,7 @@ std::string mimePackageXml() {
          "    <comment>Key File</comment>\n"
          "    <sub-class-of type=\"text/plain\"/>\n"
          "    <icon name=\"application-x-morva-key\"/>\n"
-         "    <glob pattern=\"*.mk\"/>\n"
+         "    <glob pattern=\"*.mk\" weight=\"40\"/>\n"
          "  </mime-type>\n"
          "</mime-info>\n";
 }
@@ -90,23 +138,45 @@ std::string desktopExecArgument(const std::string& argument) {
 }
 
 std::string desktopEntry(const std::string& executablePath) {
-  return "[Desktop Entry]\n"
-         "Type=Application\n"
-         "Name=Talvek\n"
-         "GenericName=File Encoder\n"
-         "Comment=Encode and decode files with a password or a Morva~Key\n"
-         "Exec=" +
-         desktopExecArgument(executablePath) +
-         " %f\n"
-         "Icon=talvek\n"
-         "Terminal=false\n"
-         "Categories=Utility;Security;\n"
-         "MimeType=application/x-talvek-encoded;\n"
-         "Keywords=encode;decode;password;key;\n";
+  return "# Written by Talvek for this user. An installed Talvek's own entry takes\n"
+         "# its place: the program then removes this one.\n" +
+         entryBody(desktopExecArgument(executablePath)) + kOwnMarker + "\n";
+}
+
+bool isOwnDesktopEntry(const std::string& text) {
+  if (text.find("\n" + std::string(kOwnMarker) + "\n") != std::string::npos) return true;
+  // Earlier versions wrote the body alone, under the name talvek.desktop.
+  const std::string_view head = kEntryHead;
+  const std::string_view tail = kEntryTail;
+  if (text.size() <= head.size() + tail.size() || text.compare(0, head.size(), head) != 0 ||
+      text.compare(text.size() - tail.size(), tail.size(), tail) != 0 ||
+      text.find('\n', head.size()) != text.size() - tail.size() + 3) {
+    return false;
+  }
+  const std::string program = execProgram(text);
+  const std::size_t slash = program.rfind('/');
+  return slash != std::string::npos && program.compare(slash + 1, std::string::npos, "talvek") == 0;
+}
+
+std::string installedDesktopEntry(const DesktopExport& target) {
+  const std::string home = withoutTrailingSlashes(target.dataHome);
+  for (const std::string& dir : target.dataDirs) {
+    const std::string base = withoutTrailingSlashes(dir);
+    if (base == home) continue;
+    const std::string path = base + "/applications/" + kDesktopFileId + ".desktop";
+    std::string text;
+    if (!readSmallFile(path, kEntryLimit, /*followLink=*/true, &text)) {
+      if (errno == ENOENT || errno == ENOTDIR) continue;
+      return {};
+    }
+    // The desktop takes the first one it finds, whether it works or not.
+    return findProgram(execProgram(text), target.searchPath).empty() ? std::string() : path;
+  }
+  return {};
 }
 
 DesktopExport defaultDesktopExport() {
-  return {dataHome(), executablePath(), talvekIcons(), true};
+  return {dataHome(), executablePath(), talvekIcons(), true, dataDirs(), commandSearchPath()};
 }
 
 DesktopExportResult exportDesktopAssociation(const DesktopExport& target) {
@@ -121,13 +191,20 @@ DesktopExportResult exportDesktopAssociation(const DesktopExport& target) {
       replaceFileIfDifferent(base + "/mime/packages/talvek.xml", mimePackageXml());
   note(result, mime);
 
+  // An installed Talvek's entry already opens encoded files; one here would
+  // hide it, and hand double-click to whichever binary ran last.
+  const std::string applications = base + "/applications/";
+  const std::string entryPath = applications + kDesktopFileId + ".desktop";
   ReplaceOutcome entry = ReplaceOutcome::Failed;
-  if (!target.executablePath.empty() && target.executablePath[0] == '/' &&
-      fitsDesktopFile(target.executablePath)) {
-    entry = replaceFileIfDifferent(base + "/applications/talvek.desktop",
-                                   desktopEntry(target.executablePath));
+  if (!installedDesktopEntry(target).empty()) {
+    entry = removeOwnEntry(entryPath);
+  } else if (!target.executablePath.empty() && target.executablePath[0] == '/' &&
+             fitsDesktopFile(target.executablePath)) {
+    entry = replaceFileIfDifferent(entryPath, desktopEntry(target.executablePath));
   }
   note(result, entry);
+  const ReplaceOutcome legacy = removeOwnEntry(applications + kLegacyEntryName);
+  note(result, legacy);
 
   for (const ThemeIcon& icon : target.icons) {
     const std::string size = std::to_string(icon.size);
@@ -141,7 +218,7 @@ DesktopExportResult exportDesktopAssociation(const DesktopExport& target) {
     if (mime == ReplaceOutcome::Written) {
       runQuietly({"update-mime-database", base + "/mime"}, kToolLimit);
     }
-    if (entry == ReplaceOutcome::Written) {
+    if (entry == ReplaceOutcome::Written || legacy == ReplaceOutcome::Written) {
       runQuietly({"update-desktop-database", base + "/applications"}, kToolLimit);
     }
   }

@@ -47,6 +47,24 @@ std::string dataHome() {
   return dir.empty() ? underHome("/.local/share") : dir;
 }
 
+std::vector<std::string> dataDirs() {
+  const char* value = std::getenv("XDG_DATA_DIRS");
+  std::vector<std::string> dirs = splitSearchPath(value != nullptr ? value : "");
+  if (dirs.empty()) dirs = {"/usr/local/share", "/usr/share"};
+  return dirs;
+}
+
+std::vector<std::string> splitSearchPath(std::string_view list) {
+  std::vector<std::string> dirs;
+  for (;;) {
+    const std::size_t colon = list.find(':');
+    const std::string_view dir = list.substr(0, colon);
+    if (!dir.empty() && dir[0] == '/') dirs.emplace_back(dir);
+    if (colon == std::string_view::npos) return dirs;
+    list.remove_prefix(colon + 1);
+  }
+}
+
 std::string defaultRegistryPath() {
   const std::string base = configHome();
   // Without any home the store goes nowhere: every read is empty and every

@@ -1,8 +1,11 @@
-// The per-user directories of the XDG base directory rules, and the places
-// under them where the program keeps its store and its desktop files.
+// The directories of the XDG base directory rules, per user and system-wide,
+// and the places under them where the program keeps its store and its
+// desktop files.
 #pragma once
 
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace talvek {
 
@@ -14,6 +17,14 @@ std::string configHome();
 
 // $XDG_DATA_HOME when it is an absolute path, else $HOME/.local/share.
 std::string dataHome();
+
+// $XDG_DATA_DIRS, most important first; "/usr/local/share" and "/usr/share"
+// when it names no directory.
+std::vector<std::string> dataDirs();
+
+// The directories of a colon-separated list such as $XDG_DATA_DIRS or $PATH;
+// relative and empty ones are left out, as the XDG rules say.
+std::vector<std::string> splitSearchPath(std::string_view list);
 
 // configHome() + "/Brellam/Talvek/registry.db".
 std::string defaultRegistryPath();

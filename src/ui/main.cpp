@@ -20,8 +20,8 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Talvek"));
   QApplication::setOrganizationName(QStringLiteral("Brellam"));
-  // Lets the desktop match the window to talvek.desktop and its icon.
-  QApplication::setDesktopFileName(QStringLiteral("talvek"));
+  // Lets the desktop match the window to its desktop entry and icon.
+  QApplication::setDesktopFileName(QString::fromLatin1(talvek::kDesktopFileId));
   talvek::initResources();
   QApplication::setWindowIcon(talvek::programIcon());
 

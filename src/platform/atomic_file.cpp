@@ -188,10 +188,9 @@ void AtomicFile::copyTargetAttributes() {
 bool AtomicFile::sync() {
   if (!fd_.valid()) return fail("fsync", EBADF);
   if (synced_) return true;
-  if (restoreOwner_) {
-    // Only a privileged process may give a file away; others keep their own.
-    (void)::fchown(fd_.get(), owner_, group_);
-  }
+  // Only a privileged process may give a file away; others keep their own,
+  // so a refusal here is expected and not a failure.
+  if (restoreOwner_ && ::fchown(fd_.get(), owner_, group_) != 0) restoreOwner_ = false;
   // After the owner, which may clear attributes tied to it, and before the
   // mode, which then agrees with a copied access list.
   if (keepMetadata_) copyTargetAttributes();

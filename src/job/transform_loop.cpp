@@ -18,7 +18,11 @@ constexpr size_t kBufferSize = size_t{256} << 10;
 constexpr uint64_t kWritebackStep = uint64_t{8} << 20;
 
 LoopOutcome failed(JobFailure failure, const char* operation) {
-  return LoopOutcome{failure, operation, errno};
+  return LoopOutcome{failure, operation, errno, 0};
+}
+
+LoopOutcome ended(JobFailure failure) {
+  return LoopOutcome{failure, "", 0, 0};
 }
 
 }  // namespace
@@ -26,7 +30,7 @@ LoopOutcome failed(JobFailure failure, const char* operation) {
 LoopOutcome transformFileContents(int in, int out, const BlockTransform& transform, uint64_t total,
                                   const JobProgress& progress) {
   (void)::posix_fadvise(in, 0, 0, POSIX_FADV_SEQUENTIAL);
-  if (progress && !progress(0, total)) return LoopOutcome{JobFailure::Stopped};
+  if (progress && !progress(0, total)) return ended(JobFailure::Stopped);
   const std::unique_ptr<uint8_t[]> buffer(new uint8_t[kBufferSize]);
   uint64_t offset = 0;
   uint64_t flushed = 0;
@@ -44,13 +48,13 @@ LoopOutcome transformFileContents(int in, int out, const BlockTransform& transfo
       startWriteback(out, flushed, offset - flushed);
       flushed = offset;
     }
-    if (offset > total) return LoopOutcome{JobFailure::SourceChanged};
+    if (offset > total) return ended(JobFailure::SourceChanged);
     if (progress && offset < total && !progress(offset, total)) {
-      return LoopOutcome{JobFailure::Stopped};
+      return ended(JobFailure::Stopped);
     }
   }
-  if (offset != total) return LoopOutcome{JobFailure::SourceChanged};
-  return LoopOutcome{};
+  if (offset != total) return ended(JobFailure::SourceChanged);
+  return LoopOutcome{JobFailure::None, "", 0, offset};
 }
 
 }  // namespace talvek

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "codec/block_transform.h"
 #include "job/transform_file.h"
@@ -12,10 +13,12 @@ namespace talvek {
 
 // How the loop ended. failure is None, ReadFailed, WriteFailed, SourceChanged
 // or Stopped; for the first two, operation and error say which call failed.
+// bytes: how many were written.
 struct LoopOutcome {
   JobFailure failure = JobFailure::None;
-  const char* operation = "";
+  std::string operation;
   int error = 0;
+  uint64_t bytes = 0;
 };
 
 // Transforms `in` into `out` until `in` gives no more bytes. `total` is the

@@ -10,10 +10,8 @@
 #include "codec/block_transform.h"
 #include "codec/key_text.h"
 #include "job/destination.h"
-#include "job/wipe_file.h"
 #include "job/working_copy.h"
-#include "platform/file_status.h"
-#include "platform/temp_directory.h"
+#include "job/write_destination.h"
 #include "platform/unique_fd.h"
 
 namespace talvek {
@@ -44,7 +42,7 @@ class Pump {
   JobFailure run(const BlockTransform* transform) {
     if (stopRequested()) return JobFailure::Stopped;
     const std::unique_ptr<uint8_t[]> buffer(new uint8_t[kBufferSize]);
-    uint32_t position = 0;
+    auto position = decltype(transform->apply(nullptr, 0, 0)){0};
     for (;;) {
       if (waitForInput_ && !waitFor(input_, POLLIN)) return failure_;
       const ssize_t n = ::read(input_.fd, buffer.get(), kBufferSize);
@@ -147,35 +145,6 @@ bool failWith(JobReport& report, JobFailure failure) {
   return false;
 }
 
-// The private copy of a stream in the temporary directory, zeroed and removed
-// when the object goes away.
-class StreamCopy {
- public:
-  StreamCopy() = default;
-  ~StreamCopy() {
-    if (!fd_.valid()) return;
-    struct stat st;
-    if (::fstat(fd_.get(), &st) == 0 && st.st_size > 0) {
-      (void)zeroFileContents(fd_.get(), static_cast<uint64_t>(st.st_size));
-    }
-    fd_.reset();
-    (void)removeFile(path_);
-  }
-  StreamCopy(const StreamCopy&) = delete;
-  StreamCopy& operator=(const StreamCopy&) = delete;
-
-  bool create() {
-    fd_ = createWorkingFile(8, 3, &path_);
-    return fd_.valid();
-  }
-  int fd() const { return fd_.get(); }
-  const std::string& path() const { return path_; }
-
- private:
-  UniqueFd fd_;
-  std::string path_;
-};
-
 }  // namespace
 
 bool transformStream(const StreamEnd& input, const StreamEnd& output, std::string keyText,
@@ -242,28 +211,21 @@ bool transformStreamToFile(const StreamEnd& input, const std::string& destinatio
   }
   if (keyText.empty()) return failWith(result, JobFailure::EmptyKey);
 
-  StreamCopy copy;
-  if (!copy.create()) {
-    result.operation = "open";
-    result.path = tempDirectory();
-    result.error = errno;
-    return failWith(result, JobFailure::ReadFailed);
-  }
-  {
-    const StreamEnd to{copy.fd(), copy.path()};
-    Pump pump(input, to, progress, 0, result);
-    // The copy is the source: a copy that could not be made is a source that
-    // could not be read, whichever side failed.
-    if (JobFailure failure = pump.run(nullptr); failure != JobFailure::None) {
-      if (failure == JobFailure::WriteFailed) failure = JobFailure::ReadFailed;
-      return failWith(result, failure);
-    }
-  }
-  const bool done = transformFile(copy.path(), destination, std::move(keyText), encode, overwrite,
-                                  &result, progress);
-  // The copy is an implementation detail: name what the user named.
-  if (result.path == copy.path()) result.path = input.name;
-  return done;
+  const BlockTransform transform(prepareKeyText(std::move(keyText)), encode);
+  DestinationJob job;
+  job.destination = destination;
+  job.sourceName = input.name;
+  // Straight into the destination's new file: nothing of the stream is kept
+  // anywhere else.
+  return writeDestination(
+      job,
+      [&](int, int out) {
+        JobReport detail;
+        Pump pump(input, StreamEnd{out, destination}, progress, 0, detail);
+        const JobFailure failure = pump.run(&transform);
+        return LoopOutcome{failure, detail.operation, detail.error, pump.moved()};
+      },
+      result, progress);
 }
 
 }  // namespace talvek

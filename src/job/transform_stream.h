@@ -34,12 +34,12 @@ bool transformFileToStream(const std::string& source, const StreamEnd& output, s
                            const JobProgress& progress = {});
 
 // Transforms `input` into the named destination with all of transformFile's
-// care for the destination: the stream is first copied to a private working
-// file in the temporary directory (zeroed and removed afterwards), which is
-// then the source of transformFile. The checks that need no input (key text,
-// destination) come first, so a refused job reads nothing. Besides the
-// failures of transformFile: ReadFailed as above, WorkingCopy when the copy
-// cannot be written (operation, its path and errno).
+// care for the destination: a new file beside it, renamed over it once
+// complete, or the destination written in place with its old bytes kept in a
+// working copy where it must be. Nothing of the stream is written anywhere
+// else. The checks that need no input (destination, key text) come first, so
+// a refused job reads nothing. Failures: those of transformFile, with
+// ReadFailed as above for the stream.
 bool transformStreamToFile(const StreamEnd& input, const std::string& destination,
                            std::string keyText, bool encode, bool overwrite,
                            JobReport* report = nullptr, const JobProgress& progress = {});

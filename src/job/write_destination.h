@@ -1,0 +1,46 @@
+// The destination half of a job, shared by file and stream sources: the
+// result goes to a new file beside the destination, synced and renamed over
+// it once complete. Where it must be written where it stands instead (a file
+// with several names, someone else's file, a directory that takes no new
+// file), the destination's old bytes are first kept in a private working copy
+// and put back if anything fails or the job is stopped.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <functional>
+#include <string>
+
+#include "job/transform_file.h"
+#include "job/transform_loop.h"
+
+namespace talvek {
+
+struct DestinationJob {
+  std::string destination;  // as the caller named it: messages use it
+  std::string sourceName;   // for messages about reading
+  // A regular file being read, with its status when the job opened it; -1
+  // for a stream, which cannot change behind the job's back or be the
+  // destination.
+  int source = -1;
+  struct stat sourceStat {};
+  mode_t newFileMode = 0666;  // for a destination that does not exist, before the umask
+  uint64_t expectedSize = 0;  // room to reserve; 0 when unknown
+};
+
+// Writes the whole result from offset 0 of `out`, reading `in`: the source,
+// or the private copy of it when the source itself is written in place.
+using FillResult = std::function<LoopOutcome(int in, int out)>;
+
+// Runs fill into the destination as above. True when the destination holds
+// the complete result. On false the report says why, and the destination
+// holds its old bytes, or does not exist if it did not; when even putting
+// them back failed, the working copy is kept and named in the report.
+bool writeDestination(const DestinationJob& job, const FillResult& fill, JobReport& report,
+                      const JobProgress& progress);
+
+// Whether the source still has the size and modification time it had when
+// the job opened it.
+bool sourceUnchanged(int source, const struct stat& before);
+
+}  // namespace talvek

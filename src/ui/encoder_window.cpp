@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
-#include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFocusEvent>
@@ -24,6 +23,7 @@
 #include "dialog/window_constants.h"
 #include "ui/about_dialog.h"
 #include "ui/file_dialog.h"
+#include "ui/job_runner.h"
 #include "ui/main_template.h"
 #include "ui/message_box.h"
 #include "ui/program_icon.h"
@@ -95,7 +95,7 @@ QWidget* makeControl(const TemplateControl& entry, QWidget* parent) {
 EncoderWindow::EncoderWindow(DialogEnvironment environment, QWidget* parent)
     : QDialog(parent),
       runModal_([](QDialog& dialog) { return dialog.exec(); }),
-      openUrl_([](const QUrl& url) { return QDesktopServices::openUrl(url); }) {
+      openUrl_([this](const QUrl& url) { return desktop_.open(url.toLocalFile().toStdString()); }) {
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                  Qt::MSWindowsFixedSizeDialogHint);
@@ -246,8 +246,16 @@ std::optional<std::string> EncoderWindow::saveFileDialog(const FileDialogSpec& d
   return runFileDialog(true, description);
 }
 
+bool EncoderWindow::runJob(const JobView& job, const JobWork& work) {
+  return runJobInBackground(this, job, work);
+}
+
 bool EncoderWindow::openDocument(const std::string& path) {
-  return openUrl_(QUrl::fromLocalFile(QString::fromStdString(path)));
+  // The opener may take a moment to say whether it could.
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  const bool opened = openUrl_(QUrl::fromLocalFile(QString::fromStdString(path)));
+  QApplication::restoreOverrideCursor();
+  return opened;
 }
 
 void EncoderWindow::showAbout() {

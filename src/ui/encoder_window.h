@@ -11,6 +11,7 @@
 
 #include "dialog/encoder_dialog.h"
 #include "dialog/window_system.h"
+#include "ui/desktop_opener.h"
 #include "ui/dialog_units.h"
 
 class QAbstractButton;
@@ -44,7 +45,7 @@ class EncoderWindow : public QDialog, public WindowSystem {
   // Returns the dialog's result code. Tests answer them here.
   using ModalRunner = std::function<int(QDialog&)>;
   void setModalRunner(ModalRunner runner) { runModal_ = std::move(runner); }
-  // How a document is handed to the desktop; QDesktopServices by default.
+  // How a document is handed to the desktop; a DesktopOpener by default.
   using DocumentOpener = std::function<bool(const QUrl&)>;
   void setDocumentOpener(DocumentOpener opener) { openUrl_ = std::move(opener); }
 
@@ -59,6 +60,7 @@ class EncoderWindow : public QDialog, public WindowSystem {
   void beep(unsigned type) override;
   std::optional<std::string> openFileDialog(const FileDialogSpec& description) override;
   std::optional<std::string> saveFileDialog(const FileDialogSpec& description) override;
+  bool runJob(const JobView& job, const JobWork& work) override;
   bool openDocument(const std::string& path) override;
   void showAbout() override;
   void endDialog(int result) override;
@@ -84,6 +86,7 @@ class EncoderWindow : public QDialog, public WindowSystem {
   QMenuBar* menuBar_ = nullptr;
   QWidget* client_ = nullptr;
   QHash<int, QWidget*> controls_;
+  DesktopOpener desktop_;
   ModalRunner runModal_;
   DocumentOpener openUrl_;
   bool running_ = false;

@@ -16,8 +16,10 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include "dialog/resource_ids.h"
 #include "dialog/window_constants.h"
@@ -27,6 +29,7 @@
 #include "ui/main_template.h"
 #include "ui/message_box.h"
 #include "ui/program_icon.h"
+#include "ui/window_placement.h"
 
 namespace talvek {
 namespace {
@@ -271,10 +274,35 @@ void EncoderWindow::reject() {
   runCommand(IDCANCEL);
 }
 
+void EncoderWindow::centreInWorkArea() {
+  QWindow* handle = windowHandle();
+  const QMargins frame = handle != nullptr ? handle->frameMargins() : QMargins();
+  const QPoint corner = centredFramePosition(screen()->availableGeometry(), size(), frame);
+  const QPoint client = corner + QPoint(frame.left(), frame.top());
+  // Placed by its client area: move() would rely on a frame the widget may
+  // not have heard of yet.
+  if (handle != nullptr) {
+    handle->setPosition(client);
+  } else {
+    move(client);
+  }
+}
+
+bool EncoderWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (!centredWithFrame_ && watched == windowHandle() && event->type() == QEvent::Expose &&
+      !windowHandle()->frameMargins().isNull()) {
+    centredWithFrame_ = true;
+    centreInWorkArea();
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
 void EncoderWindow::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   if (!initialised_) {
     initialised_ = true;
+    centreInWorkArea();
+    if (QWindow* handle = windowHandle()) handle->installEventFilter(this);
     // The first tab stop starts with the focus.
     if (QWidget* source = control(IDC_SOURCE)) source->setFocus(Qt::ActiveWindowFocusReason);
   }

@@ -70,6 +70,7 @@ class EncoderWindow : public QDialog, public WindowSystem {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
@@ -78,6 +79,8 @@ class EncoderWindow : public QDialog, public WindowSystem {
  private:
   void buildControls();
   void buildMenu();
+  // Puts the window, frame included, in the middle of its screen's work area.
+  void centreInWorkArea();
   std::optional<std::string> runFileDialog(bool save, const FileDialogSpec& description);
   // The button whose mnemonic is the typed character, or null.
   QAbstractButton* buttonWithMnemonic(const QString& typed) const;
@@ -91,6 +94,9 @@ class EncoderWindow : public QDialog, public WindowSystem {
   DocumentOpener openUrl_;
   bool running_ = false;
   bool initialised_ = false;
+  // The frame is known only once the window is on the screen; the window is
+  // centred again then, once.
+  bool centredWithFrame_ = false;
   std::unique_ptr<EncoderDialog> dialog_;
 };
 

@@ -14,6 +14,7 @@
 #include "ui/main_template.h"
 #include "ui/manual_location.h"
 #include "ui/message_box.h"
+#include "ui/window_placement.h"
 
 using namespace talvek;
 
@@ -117,6 +118,21 @@ class UiPartsTest : public QObject {
     QCOMPARE(yesFirst->defaultButton(), yesFirst->button(QMessageBox::Yes));
     QCOMPARE(makeMessageBox(nullptr, "", "", MB_ICONHAND)->icon(), QMessageBox::Critical);
     QCOMPARE(makeMessageBox(nullptr, "", "", MB_ICONASTERISK)->icon(), QMessageBox::Information);
+  }
+
+  void windowsAreCentredInTheWorkAreaFrameIncluded() {
+    // 758 x 255 with a 1, 20, 1, 1 frame on 1280 x 800: 760 x 276 in all.
+    QCOMPARE(centredFramePosition(QRect(0, 0, 1280, 800), QSize(758, 255), QMargins(1, 20, 1, 1)),
+             QPoint(260, 262));
+    QCOMPARE(centredFramePosition(QRect(0, 0, 1280, 800), QSize(758, 255), QMargins()),
+             QPoint(261, 272));
+    // A second screen, with a panel along its top.
+    QCOMPARE(
+        centredFramePosition(QRect(1280, 32, 1920, 1048), QSize(758, 255), QMargins(1, 20, 1, 1)),
+        QPoint(1280 + 580, 32 + 386));
+    // Larger than the work area: the caption stays on the screen.
+    QCOMPARE(centredFramePosition(QRect(0, 24, 640, 456), QSize(758, 500), QMargins(1, 20, 1, 1)),
+             QPoint(0, 24));
   }
 
   void theManualIsFoundBesideTheProgramOrInstalled() {

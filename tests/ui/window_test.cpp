@@ -16,6 +16,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTimer>
 #include <QUrl>
 #include <QtTest>
@@ -534,6 +535,18 @@ class WindowTest : public QObject {
       QCOMPARE(box.icon, QMessageBox::Critical);
       QCOMPARE(box.buttons, QStringList{"Ok"});
     }
+  }
+
+  void theWindowStartsCentredInTheWorkArea() {
+    ScriptedWindow scripted;
+    EncoderWindow& window = scripted.window();
+    QVERIFY(showAndActivate(window));
+    const QRect area = window.screen()->availableGeometry();
+    const QRect frame = window.frameGeometry();
+    QVERIFY2(qAbs(frame.center().x() - area.center().x()) <= 1,
+             qPrintable(QString::number(frame.x())));
+    QVERIFY2(qAbs(frame.center().y() - area.center().y()) <= 1,
+             qPrintable(QString::number(frame.y())));
   }
 
   void aLongJobShowsItsProgressAndCancelLeavesTheDestinationAlone() {

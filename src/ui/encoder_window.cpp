@@ -156,10 +156,13 @@ void EncoderWindow::buildMenu() {
 void EncoderWindow::buildControls() {
   auto* options = new QButtonGroup(this);
   options->setExclusive(true);
-  QWidget* previousTabStop = nullptr;
+  QList<QWidget*> frames;
+  QWidget* previous = nullptr;
   for (const TemplateControl& entry : mainTemplate()) {
     QWidget* widget = makeControl(entry, client_);
     widget->setGeometry(unitsToPixels(entry.rect(), base_));
+    templateControls_ << widget;
+    if (entry.kind == ControlKind::GroupBox) frames << widget;
     if (entry.id == kNoControl) continue;
     widget->setObjectName(QStringLiteral("control%1").arg(entry.id));
     controls_.insert(entry.id, widget);
@@ -168,9 +171,24 @@ void EncoderWindow::buildControls() {
       connect(button, &QPushButton::clicked, this, [this, command] { runCommand(command); });
     }
     if (auto* radio = qobject_cast<QRadioButton*>(widget)) options->addButton(radio, entry.id);
-    if (widget->focusPolicy() & Qt::TabFocus) {
-      if (previousTabStop != nullptr) setTabOrder(previousTabStop, widget);
-      previousTabStop = widget;
+    // The option buttons hold their place in the chain without being tab
+    // stops, so Tab from one goes on to Encode and Shift+Tab back to Open (F6).
+    if (previous != nullptr) setTabOrder(previous, widget);
+    previous = widget;
+  }
+  // Every control is drawn above the frames, whatever the template's order
+  // and whatever a style paints inside a frame. Lowered last to first, the
+  // frames keep their own order.
+  for (auto frame = frames.rbegin(); frame != frames.rend(); ++frame) (*frame)->lower();
+  // Screen readers name each field after its label.
+  for (QWidget* widget : templateControls_) {
+    auto* label = qobject_cast<QLabel*>(widget);
+    if (label == nullptr) continue;
+    for (const FieldLabel& entry : fieldLabels()) {
+      if (label->text() != QString::fromUtf8(entry.label)) continue;
+      QWidget* field = control(entry.field);
+      label->setBuddy(field);
+      field->setAccessibleName(QString::fromUtf8(entry.accessibleName));
     }
   }
 }

@@ -37,6 +37,8 @@ class EncoderWindow : public QDialog, public WindowSystem {
 
   // The widget of a control identifier, or null.
   QWidget* control(int id) const { return controls_.value(id); }
+  // Every control of the template, in template order (frames and labels too).
+  const QList<QWidget*>& templateControls() const { return templateControls_; }
   QMenuBar* menuBar() const { return menuBar_; }
   DialogBaseUnits baseUnits() const { return base_; }
   QWidget* clientArea() const { return client_; }
@@ -89,6 +91,7 @@ class EncoderWindow : public QDialog, public WindowSystem {
   QMenuBar* menuBar_ = nullptr;
   QWidget* client_ = nullptr;
   QHash<int, QWidget*> controls_;
+  QList<QWidget*> templateControls_;
   DesktopOpener desktop_;
   ModalRunner runModal_;
   DocumentOpener openUrl_;

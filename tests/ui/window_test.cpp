@@ -133,13 +133,18 @@ class WindowTest : public QObject {
     QCOMPARE(window.baseUnits().y, 12);
     QCOMPARE(window.clientArea()->size(), QSize(758, 236));
 
-    const QList<QWidget*> children =
-        window.clientArea()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+    const QList<QWidget*>& widgets = window.templateControls();
     const auto controls = mainTemplate();
-    QCOMPARE(children.size(), static_cast<qsizetype>(controls.size()));
+    QCOMPARE(widgets.size(), static_cast<qsizetype>(controls.size()));
+    // In stacking order, bottom first: the frames lie below every control.
+    const QList<QWidget*> stack =
+        window.clientArea()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+    QCOMPARE(stack.size(), widgets.size());
     for (size_t i = 0; i < controls.size(); ++i) {
       const TemplateControl& entry = controls[i];
-      QWidget* widget = children[static_cast<qsizetype>(i)];
+      QWidget* widget = widgets[static_cast<qsizetype>(i)];
+      QCOMPARE(widget->parentWidget(), window.clientArea());
+      QCOMPARE(stack.indexOf(widget) < 4, entry.kind == ControlKind::GroupBox);
       QCOMPARE(widget->geometry(), unitsToPixels(entry.rect(), window.baseUnits()));
       if (entry.id != kNoControl) QCOMPARE(window.control(entry.id), widget);
       const QString text = QString::fromUtf8(entry.text);
@@ -147,9 +152,18 @@ class WindowTest : public QObject {
         case ControlKind::GroupBox:
           QVERIFY(qobject_cast<QGroupBox*>(widget));
           break;
-        case ControlKind::Label:
-          QCOMPARE(qobject_cast<QLabel*>(widget)->text(), text);
+        case ControlKind::Label: {
+          auto* label = qobject_cast<QLabel*>(widget);
+          QCOMPARE(label->text(), text);
+          // Each label names its field, for screen readers.
+          QVERIFY(label->buddy() != nullptr);
+          QVERIFY(qobject_cast<QLineEdit*>(label->buddy()));
+          QVERIFY(qAbs(label->buddy()->geometry().center().y() - label->geometry().center().y()) <=
+                  3);
+          QCOMPARE(label->buddy()->accessibleName(),
+                   text.left(text.indexOf(QLatin1Char('-'))).trimmed());
           break;
+        }
         case ControlKind::Edit:
           QCOMPARE(qobject_cast<QLineEdit*>(widget)->echoMode(), QLineEdit::Normal);
           break;
@@ -535,6 +549,30 @@ class WindowTest : public QObject {
       QCOMPARE(box.icon, QMessageBox::Critical);
       QCOMPARE(box.buttons, QStringList{"Ok"});
     }
+  }
+
+  void tabFromAnOptionButtonGoesOnInTemplateOrder() {
+    ScriptedWindow scripted;
+    EncoderWindow& window = scripted.window();
+    QVERIFY(showAndActivate(window));
+    auto* password = test::controlAs<QRadioButton>(window, IDC_USE_PASSWORD);
+    auto* keyFile = test::controlAs<QRadioButton>(window, IDC_USE_KEY_FILE);
+    for (QRadioButton* option : {password, keyFile, password}) {
+      QTest::mouseClick(option, Qt::LeftButton, {}, QPoint(5, option->height() / 2));
+      QCOMPARE(window.focusWidget(), option);
+      QTest::keyClick(option, Qt::Key_Tab);
+      QCOMPARE(window.focusWidget(), window.control(IDC_ENCODE));
+      QTest::mouseClick(option, Qt::LeftButton, {}, QPoint(5, option->height() / 2));
+      QTest::keyClick(option, Qt::Key_Backtab);
+      QCOMPARE(window.focusWidget(), window.control(IDC_BROWSE_KEY_FILE));
+    }
+    // Arrows still move between the two, and neither becomes a tab stop.
+    QTest::mouseClick(password, Qt::LeftButton, {}, QPoint(5, password->height() / 2));
+    QTest::keyClick(password, Qt::Key_Down);
+    QCOMPARE(window.focusWidget(), keyFile);
+    QVERIFY(keyFile->isChecked());
+    QCOMPARE(password->focusPolicy(), Qt::ClickFocus);
+    QCOMPARE(keyFile->focusPolicy(), Qt::ClickFocus);
   }
 
   void theWindowStartsCentredInTheWorkArea() {

@@ -248,10 +248,12 @@ void EncoderWindow::beep(unsigned) {
 
 std::optional<std::string> EncoderWindow::runFileDialog(bool save,
                                                         const FileDialogSpec& description) {
-  const FileDialogRequest request{save, QString::fromStdString(description.filter),
+  const FileDialogRequest request{save,
+                                  QString::fromStdString(description.filter),
                                   QString::fromStdString(description.initialName),
                                   QString::fromStdString(description.defaultExtension),
-                                  description.flags};
+                                  description.flags,
+                                  QString::fromStdString(description.initialDirectory)};
   std::unique_ptr<QFileDialog> dialog = makeFileDialog(this, request);
   const int code = runModal_(*dialog);
   const std::optional<QString> path = chosenPath(*dialog, code);

@@ -72,7 +72,7 @@ class UiPartsTest : public QObject {
 
   void fileDialogsFollowTheirRequest() {
     auto open = makeFileDialog(nullptr, {false, "All Files (*.*)|*.*|Morva~Key Files (*.mk)|*.mk|",
-                                         "*.*", "", OFN_FILEMUSTEXIST | OFN_HIDEREADONLY});
+                                         "*.*", "", OFN_FILEMUSTEXIST | OFN_HIDEREADONLY, ""});
     QCOMPARE(open->acceptMode(), QFileDialog::AcceptOpen);
     QCOMPARE(open->fileMode(), QFileDialog::ExistingFile);
     QCOMPARE(open->nameFilters().value(0), QStringLiteral("All Files (*.*) (*)"));
@@ -82,16 +82,18 @@ class UiPartsTest : public QObject {
     QCOMPARE(open->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text(), QString());
     QCOMPARE(chosenPath(*open, QDialog::Rejected), std::nullopt);
 
+    QCOMPARE(open->size(), QSize(800, 500));  // every column of the detail view has room
+
     test::TempDir dir;
-    auto save =
-        makeFileDialog(nullptr, {true, "Talvek Encoded Files (*.tc)|*.tc|All Files (*.*)|*.*|",
-                                 "out", "tc", OFN_HIDEREADONLY});
+    auto save = makeFileDialog(
+        nullptr, {true, "Talvek Encoded Files (*.tc)|*.tc|All Files (*.*)|*.*|", "out", "tc",
+                  OFN_HIDEREADONLY, QString::fromStdString(dir.path())});
+    QCOMPARE(save->directory().absolutePath(), QString::fromStdString(dir.path()));
     QCOMPARE(save->acceptMode(), QFileDialog::AcceptSave);
     QCOMPARE(save->fileMode(), QFileDialog::AnyFile);
     QCOMPARE(save->defaultSuffix(), QStringLiteral("tc"));
     QCOMPARE(save->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text(),
              QStringLiteral("out"));
-    save->setDirectory(QString::fromStdString(dir.path()));
     save->selectFile(QStringLiteral("name.txt"));
     QCOMPARE(chosenPath(*save, QDialog::Accepted), QString::fromStdString(dir.file("name.txt")));
   }
@@ -117,6 +119,17 @@ class UiPartsTest : public QObject {
     auto yesFirst = makeMessageBox(nullptr, "?", "Warning", MB_YESNO);
     QCOMPARE(yesFirst->defaultButton(), yesFirst->button(QMessageBox::Yes));
     QCOMPARE(makeMessageBox(nullptr, "", "", MB_ICONHAND)->icon(), QMessageBox::Critical);
+
+    // A short text under a long caption: the box is as wide as the caption
+    // needs in a title bar, more than Qt allows for on its own.
+    const QString caption = QStringLiteral("Help Is Not Installed");
+    auto help = makeMessageBox(nullptr, "No help is available!", caption, MB_OK | MB_ICONHAND);
+    help->show();
+    const int room = captionRoom(caption, help->font());
+    QVERIFY(room > QFontMetrics(help->font()).horizontalAdvance(caption) + 50);
+    QVERIFY2(help->width() >= room,
+             qPrintable(QStringLiteral("%1 < %2").arg(help->width()).arg(room)));
+    help->hide();
     QCOMPARE(makeMessageBox(nullptr, "", "", MB_ICONASTERISK)->icon(), QMessageBox::Information);
   }
 

@@ -530,6 +530,23 @@ class WindowTest : public QObject {
     }
   }
 
+  void aFileDialogOpensInTheFolderOfItsField() {
+    test::TempDir dir;
+    QVERIFY(QDir().mkpath(QString::fromStdString(dir.file("sources"))));
+    QVERIFY(QDir().mkpath(QString::fromStdString(dir.file("results"))));
+    HookedWindow scripted;
+    EncoderWindow& window = scripted.window();
+    QVERIFY(showAndActivate(window));
+    scripted.setText(IDC_SOURCE, QString::fromStdString(dir.file("sources/a.doc")));
+    scripted.setText(IDC_DESTINATION, QString::fromStdString(dir.file("results/a.doc.tc")));
+    scripted.fileAnswers = {std::nullopt, std::nullopt};
+    QTest::keyClick(window.control(IDC_SOURCE), Qt::Key_F3);
+    QTest::keyClick(window.control(IDC_SOURCE), Qt::Key_F4);
+    QCOMPARE(scripted.fileDialogs.size(), size_t{2});
+    QCOMPARE(scripted.fileDialogs[0].directory, QString::fromStdString(dir.file("sources")));
+    QCOMPARE(scripted.fileDialogs[1].directory, QString::fromStdString(dir.file("results")));
+  }
+
   void theManualOpensWhenPresentAndIsReportedWhenMissing() {
     test::TempDir dir;
     const QString manual = QString::fromStdString(dir.file("Manual.html"));

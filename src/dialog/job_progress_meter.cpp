@@ -51,7 +51,9 @@ double JobProgressMeter::recentSpeed() const {
 
 void JobProgressMeter::refreshTexts() {
   if (shownAt_.count() >= 0 && elapsed_ - shownAt_ < kTextRefresh) return;
-  const double speed = recentSpeed();
+  // Until the first bytes are done the job is still getting ready: it has no
+  // speed yet, rather than none.
+  const double speed = done_ > 0 ? recentSpeed() : -1;
   if (speed < 0) return;
   shownAt_ = elapsed_;
   shownSpeed_ = talvek::speedText(speed);

@@ -71,6 +71,12 @@ TEST(JobProgressMeterTest, ShareIsRoundedDownSoAllOfItMeansDone) {
 TEST(JobProgressMeterTest, SpeedAndTimeLeftFollowTheLastSecondsAndChangeOnceASecond) {
   JobProgressMeter meter(JobView{});
   const uint64_t total = 1000 * kMiB;
+  JobProgressMeter starting(JobView{});
+  starting.record(milliseconds(0), 0, total);
+  starting.record(milliseconds(1500), 0, total);
+  EXPECT_EQ(starting.speedText(), "");  // getting ready, not stalled
+  EXPECT_EQ(starting.timeLeftText(), "");
+
   meter.record(milliseconds(0), 0, total);
   meter.record(milliseconds(100), 10 * kMiB, total);
   EXPECT_EQ(meter.speedText(), "");  // too short to tell

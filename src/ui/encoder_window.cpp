@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QWindow>
@@ -308,11 +309,26 @@ void EncoderWindow::centreInWorkArea() {
   }
 }
 
-bool EncoderWindow::eventFilter(QObject* watched, QEvent* event) {
-  if (!centredWithFrame_ && watched == windowHandle() && event->type() == QEvent::Expose &&
-      !windowHandle()->frameMargins().isNull()) {
-    centredWithFrame_ = true;
+void EncoderWindow::centreOnceFramed(int triesLeft) {
+  if (windowHandle() == nullptr) return;
+  // While the window manager is still framing the window, the margins read
+  // as none or as nonsense; a frame has no negative side.
+  const QMargins frame = windowHandle()->frameMargins();
+  const bool known = !frame.isNull() && frame.left() >= 0 && frame.top() >= 0 &&
+                     frame.right() >= 0 && frame.bottom() >= 0;
+  if (known) {
     centreInWorkArea();
+  } else if (triesLeft > 0) {
+    QTimer::singleShot(50, this, [this, triesLeft] { centreOnceFramed(triesLeft - 1); });
+  }
+}
+
+bool EncoderWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == windowHandle() && event->type() == QEvent::Expose) {
+    // On the screen at last. Without a window manager there never is a
+    // frame: a second's tries.
+    watched->removeEventFilter(this);
+    centreOnceFramed(20);
   }
   return QDialog::eventFilter(watched, event);
 }

@@ -83,6 +83,9 @@ class EncoderWindow : public QDialog, public WindowSystem {
   void buildMenu();
   // Puts the window, frame included, in the middle of its screen's work area.
   void centreInWorkArea();
+  // Centres again once the frame is known, trying again a little later
+  // while it is not.
+  void centreOnceFramed(int triesLeft);
   std::optional<std::string> runFileDialog(bool save, const FileDialogSpec& description);
   // The button whose mnemonic is the typed character, or null.
   QAbstractButton* buttonWithMnemonic(const QString& typed) const;
@@ -97,9 +100,6 @@ class EncoderWindow : public QDialog, public WindowSystem {
   DocumentOpener openUrl_;
   bool running_ = false;
   bool initialised_ = false;
-  // The frame is known only once the window is on the screen; the window is
-  // centred again then, once.
-  bool centredWithFrame_ = false;
   std::unique_ptr<EncoderDialog> dialog_;
 };
 

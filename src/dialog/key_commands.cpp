@@ -1,5 +1,6 @@
 // The key commands: taking the key text from the password pair or the key
 // file, and generating a new key file.
+#include "dialog/browse_folder.h"
 #include "dialog/dialog_texts.h"
 #include "dialog/encoder_dialog.h"
 #include "dialog/resource_ids.h"
@@ -49,7 +50,8 @@ bool EncoderDialog::acquireKeyText(std::string& keyText) {
 
 CommandResult EncoderDialog::onGenerateKey() {
   const FileDialogSpec description{"Morva~Key Files (*.mk)|*.mk|All Files (*.*)|*.*|", "*.mk", "mk",
-                                   OFN_HIDEREADONLY};
+                                   OFN_HIDEREADONLY,
+                                   folderToBrowse(window_.controlText(IDC_KEY_FILE))};
   const std::optional<std::string> path = window_.saveFileDialog(description);
   if (!path) return CommandResult::Cancelled;
 

@@ -34,6 +34,8 @@ struct FileDialogSpec {
   std::string defaultExtension;
   // OFN_* flags.
   unsigned flags = 0;
+  // The folder the dialog opens in; "" leaves it to the window.
+  std::string initialDirectory;
 
   bool operator==(const FileDialogSpec&) const = default;
 };

@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
-#include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFocusEvent>
@@ -17,16 +16,21 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include "dialog/resource_ids.h"
 #include "dialog/window_constants.h"
 #include "ui/about_dialog.h"
 #include "ui/file_dialog.h"
+#include "ui/job_runner.h"
 #include "ui/main_template.h"
 #include "ui/message_box.h"
 #include "ui/program_icon.h"
+#include "ui/window_placement.h"
 
 namespace talvek {
 namespace {
@@ -95,7 +99,7 @@ QWidget* makeControl(const TemplateControl& entry, QWidget* parent) {
 EncoderWindow::EncoderWindow(DialogEnvironment environment, QWidget* parent)
     : QDialog(parent),
       runModal_([](QDialog& dialog) { return dialog.exec(); }),
-      openUrl_([](const QUrl& url) { return QDesktopServices::openUrl(url); }) {
+      openUrl_([this](const QUrl& url) { return desktop_.open(url.toLocalFile().toStdString()); }) {
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                  Qt::MSWindowsFixedSizeDialogHint);
@@ -153,10 +157,13 @@ void EncoderWindow::buildMenu() {
 void EncoderWindow::buildControls() {
   auto* options = new QButtonGroup(this);
   options->setExclusive(true);
-  QWidget* previousTabStop = nullptr;
+  QList<QWidget*> frames;
+  QWidget* previous = nullptr;
   for (const TemplateControl& entry : mainTemplate()) {
     QWidget* widget = makeControl(entry, client_);
     widget->setGeometry(unitsToPixels(entry.rect(), base_));
+    templateControls_ << widget;
+    if (entry.kind == ControlKind::GroupBox) frames << widget;
     if (entry.id == kNoControl) continue;
     widget->setObjectName(QStringLiteral("control%1").arg(entry.id));
     controls_.insert(entry.id, widget);
@@ -165,9 +172,24 @@ void EncoderWindow::buildControls() {
       connect(button, &QPushButton::clicked, this, [this, command] { runCommand(command); });
     }
     if (auto* radio = qobject_cast<QRadioButton*>(widget)) options->addButton(radio, entry.id);
-    if (widget->focusPolicy() & Qt::TabFocus) {
-      if (previousTabStop != nullptr) setTabOrder(previousTabStop, widget);
-      previousTabStop = widget;
+    // The option buttons hold their place in the chain without being tab
+    // stops, so Tab from one goes on to Encode and Shift+Tab back to Open (F6).
+    if (previous != nullptr) setTabOrder(previous, widget);
+    previous = widget;
+  }
+  // Every control is drawn above the frames, whatever the template's order
+  // and whatever a style paints inside a frame. Lowered last to first, the
+  // frames keep their own order.
+  for (auto frame = frames.rbegin(); frame != frames.rend(); ++frame) (*frame)->lower();
+  // Screen readers name each field after its label.
+  for (QWidget* widget : templateControls_) {
+    auto* label = qobject_cast<QLabel*>(widget);
+    if (label == nullptr) continue;
+    for (const FieldLabel& entry : fieldLabels()) {
+      if (label->text() != QString::fromUtf8(entry.label)) continue;
+      QWidget* field = control(entry.field);
+      label->setBuddy(field);
+      field->setAccessibleName(QString::fromUtf8(entry.accessibleName));
     }
   }
 }
@@ -227,10 +249,12 @@ void EncoderWindow::beep(unsigned) {
 
 std::optional<std::string> EncoderWindow::runFileDialog(bool save,
                                                         const FileDialogSpec& description) {
-  const FileDialogRequest request{save, QString::fromStdString(description.filter),
+  const FileDialogRequest request{save,
+                                  QString::fromStdString(description.filter),
                                   QString::fromStdString(description.initialName),
                                   QString::fromStdString(description.defaultExtension),
-                                  description.flags};
+                                  description.flags,
+                                  QString::fromStdString(description.initialDirectory)};
   std::unique_ptr<QFileDialog> dialog = makeFileDialog(this, request);
   const int code = runModal_(*dialog);
   const std::optional<QString> path = chosenPath(*dialog, code);
@@ -246,8 +270,16 @@ std::optional<std::string> EncoderWindow::saveFileDialog(const FileDialogSpec& d
   return runFileDialog(true, description);
 }
 
+bool EncoderWindow::runJob(const JobView& job, const JobWork& work) {
+  return runJobInBackground(this, job, work);
+}
+
 bool EncoderWindow::openDocument(const std::string& path) {
-  return openUrl_(QUrl::fromLocalFile(QString::fromStdString(path)));
+  // The opener may take a moment to say whether it could.
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  const bool opened = openUrl_(QUrl::fromLocalFile(QString::fromStdString(path)));
+  QApplication::restoreOverrideCursor();
+  return opened;
 }
 
 void EncoderWindow::showAbout() {
@@ -263,10 +295,50 @@ void EncoderWindow::reject() {
   runCommand(IDCANCEL);
 }
 
+void EncoderWindow::centreInWorkArea() {
+  QWindow* handle = windowHandle();
+  const QMargins frame = handle != nullptr ? handle->frameMargins() : QMargins();
+  const QPoint corner = centredFramePosition(screen()->availableGeometry(), size(), frame);
+  const QPoint client = corner + QPoint(frame.left(), frame.top());
+  // Placed by its client area: move() would rely on a frame the widget may
+  // not have heard of yet.
+  if (handle != nullptr) {
+    handle->setPosition(client);
+  } else {
+    move(client);
+  }
+}
+
+void EncoderWindow::centreOnceFramed(int triesLeft) {
+  if (windowHandle() == nullptr) return;
+  // While the window manager is still framing the window, the margins read
+  // as none or as nonsense; a frame has no negative side.
+  const QMargins frame = windowHandle()->frameMargins();
+  const bool known = !frame.isNull() && frame.left() >= 0 && frame.top() >= 0 &&
+                     frame.right() >= 0 && frame.bottom() >= 0;
+  if (known) {
+    centreInWorkArea();
+  } else if (triesLeft > 0) {
+    QTimer::singleShot(50, this, [this, triesLeft] { centreOnceFramed(triesLeft - 1); });
+  }
+}
+
+bool EncoderWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == windowHandle() && event->type() == QEvent::Expose) {
+    // On the screen at last. Without a window manager there never is a
+    // frame: a second's tries.
+    watched->removeEventFilter(this);
+    centreOnceFramed(20);
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
 void EncoderWindow::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   if (!initialised_) {
     initialised_ = true;
+    centreInWorkArea();
+    if (QWindow* handle = windowHandle()) handle->installEventFilter(this);
     // The first tab stop starts with the focus.
     if (QWidget* source = control(IDC_SOURCE)) source->setFocus(Qt::ActiveWindowFocusReason);
   }

@@ -11,6 +11,7 @@
 
 #include "dialog/encoder_dialog.h"
 #include "dialog/window_system.h"
+#include "ui/desktop_opener.h"
 #include "ui/dialog_units.h"
 
 class QAbstractButton;
@@ -36,6 +37,8 @@ class EncoderWindow : public QDialog, public WindowSystem {
 
   // The widget of a control identifier, or null.
   QWidget* control(int id) const { return controls_.value(id); }
+  // Every control of the template, in template order (frames and labels too).
+  const QList<QWidget*>& templateControls() const { return templateControls_; }
   QMenuBar* menuBar() const { return menuBar_; }
   DialogBaseUnits baseUnits() const { return base_; }
   QWidget* clientArea() const { return client_; }
@@ -44,7 +47,7 @@ class EncoderWindow : public QDialog, public WindowSystem {
   // Returns the dialog's result code. Tests answer them here.
   using ModalRunner = std::function<int(QDialog&)>;
   void setModalRunner(ModalRunner runner) { runModal_ = std::move(runner); }
-  // How a document is handed to the desktop; QDesktopServices by default.
+  // How a document is handed to the desktop; a DesktopOpener by default.
   using DocumentOpener = std::function<bool(const QUrl&)>;
   void setDocumentOpener(DocumentOpener opener) { openUrl_ = std::move(opener); }
 
@@ -59,6 +62,7 @@ class EncoderWindow : public QDialog, public WindowSystem {
   void beep(unsigned type) override;
   std::optional<std::string> openFileDialog(const FileDialogSpec& description) override;
   std::optional<std::string> saveFileDialog(const FileDialogSpec& description) override;
+  bool runJob(const JobView& job, const JobWork& work) override;
   bool openDocument(const std::string& path) override;
   void showAbout() override;
   void endDialog(int result) override;
@@ -68,6 +72,7 @@ class EncoderWindow : public QDialog, public WindowSystem {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
@@ -76,6 +81,11 @@ class EncoderWindow : public QDialog, public WindowSystem {
  private:
   void buildControls();
   void buildMenu();
+  // Puts the window, frame included, in the middle of its screen's work area.
+  void centreInWorkArea();
+  // Centres again once the frame is known, trying again a little later
+  // while it is not.
+  void centreOnceFramed(int triesLeft);
   std::optional<std::string> runFileDialog(bool save, const FileDialogSpec& description);
   // The button whose mnemonic is the typed character, or null.
   QAbstractButton* buttonWithMnemonic(const QString& typed) const;
@@ -84,6 +94,8 @@ class EncoderWindow : public QDialog, public WindowSystem {
   QMenuBar* menuBar_ = nullptr;
   QWidget* client_ = nullptr;
   QHash<int, QWidget*> controls_;
+  QList<QWidget*> templateControls_;
+  DesktopOpener desktop_;
   ModalRunner runModal_;
   DocumentOpener openUrl_;
   bool running_ = false;

@@ -1,5 +1,12 @@
 #include "ui/file_dialog.h"
 
+#include <QEvent>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QTimer>
+#include <QTreeView>
+#include <algorithm>
+
 #include "dialog/window_constants.h"
 
 namespace talvek {
@@ -18,6 +25,40 @@ QString qtPatterns(const QString& windowsPatterns) {
   }
   return patterns.join(QLatin1Char(' '));
 }
+
+// Fits the detail view's columns once the dialog is up and whenever a folder
+// has been read: size, type and date to what they show, the name to the rest,
+// so no column is cut short while there is room.
+class ColumnFitter : public QObject {
+ public:
+  ColumnFitter(QFileDialog* dialog, QTreeView* view) : QObject(dialog), view_(view) {
+    dialog->installEventFilter(this);
+    if (auto* model = dialog->findChild<QFileSystemModel*>()) {
+      connect(model, &QFileSystemModel::directoryLoaded, this, [this] { fit(); });
+    }
+  }
+
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    // Once laid out at its size: the view's width is known after the show.
+    if (event->type() == QEvent::Show) QTimer::singleShot(0, this, [this] { fit(); });
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  void fit() {
+    const int columns = view_->header()->count();
+    int others = 0;
+    for (int column = 1; column < columns; ++column) {
+      view_->resizeColumnToContents(column);
+      others += view_->columnWidth(column);
+    }
+    // Long names may still be cut, but never below a third of the view.
+    const int width = view_->viewport()->width();
+    view_->setColumnWidth(0, std::max(width / 3, width - others));
+  }
+
+  QTreeView* view_;
+};
 
 }  // namespace
 
@@ -52,6 +93,9 @@ std::unique_ptr<QFileDialog> makeFileDialog(QWidget* owner, const FileDialogRequ
     dialog->selectNameFilter(filters.first());
   }
   dialog->setDefaultSuffix(request.defaultExtension);
+  if (!request.initialDirectory.isEmpty()) dialog->setDirectory(request.initialDirectory);
+  dialog->resize(kFileDialogSize);
+  if (auto* view = dialog->findChild<QTreeView*>(QStringLiteral("treeView"))) new ColumnFitter(dialog.get(), view);
   // A wildcard name such as "*.*" only repeats the selected filter; typed
   // into the name box it would be taken for a file name.
   if (!request.initialName.isEmpty() && !hasWildcard(request.initialName)) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QFileDialog>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -16,7 +17,11 @@ struct FileDialogRequest {
   QString initialName;
   QString defaultExtension;  // without the dot; empty for none
   unsigned flags = 0;        // OFN_FILEMUSTEXIST, OFN_HIDEREADONLY ...
+  QString initialDirectory;  // empty: Qt's choice
 };
+
+// Large enough to show the name, size, type and date of every file.
+inline constexpr QSize kFileDialogSize{800, 500};
 
 // Qt name filters for a Windows filter string. Each shows its description as
 // written (the dialog hides the pattern part); "*.*" matches every file, as
@@ -24,6 +29,7 @@ struct FileDialogRequest {
 QStringList qtNameFilters(const QString& windowsFilter);
 
 // A dialog that never asks about overwriting: the commands ask themselves.
+// It opens in request.initialDirectory when that is given.
 std::unique_ptr<QFileDialog> makeFileDialog(QWidget* owner, const FileDialogRequest& request);
 
 // The full path the user chose, when the dialog ended with dialogCode Accepted.

@@ -41,6 +41,14 @@ constexpr std::array<TemplateControl, 23> kMain = {{
     {IDC_EXIT, K::PushButton, "E&xit (Esc)", 362, 139, 68, 16},
 }};
 
+constexpr std::array<FieldLabel, 5> kFieldLabels = {{
+    {"Source ------>", IDC_SOURCE, "Source"},
+    {"Destination ->", IDC_DESTINATION, "Destination"},
+    {"Password #1 ->", IDC_PASSWORD1, "Password #1"},
+    {"Password #2 ->", IDC_PASSWORD2, "Password #2"},
+    {"Morva~Key --->", IDC_KEY_FILE, "Morva~Key"},
+}};
+
 constexpr std::array<MenuEntry, 6> kMenu = {{
     {"&File", "E&xit\tCtrl+Q", ID_FILE_EXIT},
     {"&Task", "&Encode\tF8", ID_TASK_ENCODE},
@@ -65,6 +73,10 @@ const std::array<Accelerator, 8> kAccelerators = {{
 
 std::span<const TemplateControl> mainTemplate() {
   return kMain;
+}
+
+std::span<const FieldLabel> fieldLabels() {
+  return kFieldLabels;
 }
 
 QSize mainDialogSize() {

@@ -25,6 +25,14 @@ struct TemplateControl {
 
 // IDD_MAIN's controls in template order, which is also the tab order.
 std::span<const TemplateControl> mainTemplate();
+// The field each label names, and what a screen reader calls that field.
+struct FieldLabel {
+  const char* label;  // the label's text in mainTemplate()
+  int field;
+  const char* accessibleName;
+};
+std::span<const FieldLabel> fieldLabels();
+
 // The client area of IDD_MAIN, below the menu bar.
 QSize mainDialogSize();
 inline constexpr const char* kMainCaption = "Talvek v1.0.60";

@@ -1,7 +1,10 @@
 #include "ui/message_box.h"
 
 #include <QAbstractButton>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QList>
+#include <QSpacerItem>
 
 #include "dialog/window_constants.h"
 
@@ -60,7 +63,22 @@ std::unique_ptr<QMessageBox> makeMessageBox(QWidget* owner, const QString& text,
   const qsizetype defaultIndex = static_cast<qsizetype>((flags & kDefaultMask) >> 8);
   const Choice& byDefault = choices.value(defaultIndex < choices.size() ? defaultIndex : 0);
   box->setDefaultButton(byDefault.button);
+  // A row of its own across the box, as wide as the caption needs.
+  if (auto* grid = qobject_cast<QGridLayout*>(box->layout())) {
+    grid->addItem(new QSpacerItem(captionRoom(caption, box->font()), 0, QSizePolicy::Fixed,
+                                  QSizePolicy::Fixed),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+  }
   return box;
+}
+
+int captionRoom(const QString& caption, const QFont& font) {
+  QFont bold = font;
+  bold.setBold(true);
+  const QFontMetrics metrics(bold);
+  // An eighth more for a title font a little larger than the dialog's; the
+  // icon and three buttons take about a line height each, with margins.
+  return metrics.horizontalAdvance(caption) * 9 / 8 + 6 * metrics.height();
 }
 
 int messageBoxAnswer(const QMessageBox& box) {

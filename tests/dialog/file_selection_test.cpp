@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "dialog/window_constants.h"
 #include "dialog_fixture.h"
@@ -25,20 +26,45 @@ TEST_F(FileSelectionTest, EachDialogHasItsKindFilterNameExtensionAndFlags) {
   dialog_->onOpenKey();
   ASSERT_EQ(window_.fileDialogs.size(), 3u);
   EXPECT_FALSE(window_.fileDialogs[0].save);
-  EXPECT_EQ(
-      window_.fileDialogs[0].description,
-      (FileDialogSpec{"All Files (*.*)|*.*|Talvek Encoded Files (*.tc)|*.tc|", "*.*", "", 0x1004}));
+  EXPECT_EQ(window_.fileDialogs[0].description,
+            (FileDialogSpec{"All Files (*.*)|*.*|Talvek Encoded Files (*.tc)|*.tc|", "*.*", "",
+                            0x1004, ""}));
   EXPECT_TRUE(window_.fileDialogs[1].save);
-  EXPECT_EQ(
-      window_.fileDialogs[1].description,
-      (FileDialogSpec{"Talvek Encoded Files (*.tc)|*.tc|All Files (*.*)|*.*|", "*.tc", "tc", 0x4}));
+  EXPECT_EQ(window_.fileDialogs[1].description,
+            (FileDialogSpec{"Talvek Encoded Files (*.tc)|*.tc|All Files (*.*)|*.*|", "*.tc", "tc",
+                            0x4, ""}));
   EXPECT_FALSE(window_.fileDialogs[2].save);
   EXPECT_EQ(
       window_.fileDialogs[2].description,
-      (FileDialogSpec{"All Files (*.*)|*.*|Morva~Key Files (*.mk)|*.mk|", "*.*", "", 0x1004}));
+      (FileDialogSpec{"All Files (*.*)|*.*|Morva~Key Files (*.mk)|*.mk|", "*.*", "", 0x1004, ""}));
   // Cancelled dialogs change nothing.
   EXPECT_EQ(fields(), (std::vector<std::string>{"s", "d", "k"}));
   EXPECT_TRUE(window_.messages.empty());
+}
+
+TEST_F(FileSelectionTest, EachDialogOpensInTheFolderOfItsFieldWhenThereIsOne) {
+  ASSERT_EQ(::mkdir(dir_.file("sub").c_str(), 0700), 0);
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {dir_.file("sub/missing.doc"), dir_.file("sub")},  // the file need not exist
+      {dir_.file("sub"), dir_.file("sub")},              // a folder is its own
+      {"/report.doc", "/"},
+      {dir_.file("gone/x.tc"), ""},
+      {"bare.mk", ""},
+      {"", ""},
+  };
+  for (const auto& [field, folder] : cases) {
+    window_.texts = {{IDC_SOURCE, field}, {IDC_DESTINATION, field}, {IDC_KEY_FILE, field}};
+    window_.fileChoices = {std::nullopt, std::nullopt, std::nullopt, std::nullopt};
+    window_.fileDialogs.clear();
+    dialog_->onOpenSource();
+    dialog_->onSaveDestination();
+    dialog_->onOpenKey();
+    dialog_->onGenerateKey();
+    ASSERT_EQ(window_.fileDialogs.size(), 4u);
+    for (const ShownFileDialog& shown : window_.fileDialogs) {
+      EXPECT_EQ(shown.description.initialDirectory, folder) << field;
+    }
+  }
 }
 
 TEST_F(FileSelectionTest, ChoosingASourceProposesItsDestination) {

@@ -77,7 +77,7 @@ TEST_F(GenerateKeyTest, AsksForAKeyFileWithItsOwnDialog) {
   EXPECT_TRUE(window_.fileDialogs[0].save);
   EXPECT_EQ(window_.fileDialogs[0].description,
             (FileDialogSpec{"Morva~Key Files (*.mk)|*.mk|All Files (*.*)|*.*|", "*.mk", "mk",
-                            OFN_HIDEREADONLY}));
+                            OFN_HIDEREADONLY, ""}));
   EXPECT_TRUE(window_.messages.empty());
   EXPECT_EQ(window_.controlText(IDC_KEY_FILE), "");
 }

@@ -71,7 +71,7 @@ int ScriptedWindow::runModal(QDialog& dialog) {
     FileDialogRecord record{files->acceptMode(),    files->fileMode(),
                             files->nameFilters(),   files->selectedNameFilter(),
                             files->defaultSuffix(), {},
-                            files->options()};
+                            files->options(),       files->directory().absolutePath()};
     fileDialogs.push_back(record);
     const bool save = files->acceptMode() == QFileDialog::AcceptSave;
     trace << (save ? QStringLiteral("save: ") : QStringLiteral("open: ")) +

@@ -39,6 +39,7 @@ struct FileDialogRecord {
   QStringList nameFilters;
   QString selectedFilter, defaultSuffix, nameField;
   QFileDialog::Options options;
+  QString directory;  // where it opened
 };
 
 class ScriptedWindow {

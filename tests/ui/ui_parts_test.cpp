@@ -14,6 +14,7 @@
 #include "ui/main_template.h"
 #include "ui/manual_location.h"
 #include "ui/message_box.h"
+#include "ui/window_placement.h"
 
 using namespace talvek;
 
@@ -71,7 +72,7 @@ class UiPartsTest : public QObject {
 
   void fileDialogsFollowTheirRequest() {
     auto open = makeFileDialog(nullptr, {false, "All Files (*.*)|*.*|Morva~Key Files (*.mk)|*.mk|",
-                                         "*.*", "", OFN_FILEMUSTEXIST | OFN_HIDEREADONLY});
+                                         "*.*", "", OFN_FILEMUSTEXIST | OFN_HIDEREADONLY, ""});
     QCOMPARE(open->acceptMode(), QFileDialog::AcceptOpen);
     QCOMPARE(open->fileMode(), QFileDialog::ExistingFile);
     QCOMPARE(open->nameFilters().value(0), QStringLiteral("All Files (*.*) (*)"));
@@ -81,16 +82,18 @@ class UiPartsTest : public QObject {
     QCOMPARE(open->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text(), QString());
     QCOMPARE(chosenPath(*open, QDialog::Rejected), std::nullopt);
 
+    QCOMPARE(open->size(), QSize(800, 500));  // every column of the detail view has room
+
     test::TempDir dir;
-    auto save =
-        makeFileDialog(nullptr, {true, "Talvek Encoded Files (*.tc)|*.tc|All Files (*.*)|*.*|",
-                                 "out", "tc", OFN_HIDEREADONLY});
+    auto save = makeFileDialog(
+        nullptr, {true, "Talvek Encoded Files (*.tc)|*.tc|All Files (*.*)|*.*|", "out", "tc",
+                  OFN_HIDEREADONLY, QString::fromStdString(dir.path())});
+    QCOMPARE(save->directory().absolutePath(), QString::fromStdString(dir.path()));
     QCOMPARE(save->acceptMode(), QFileDialog::AcceptSave);
     QCOMPARE(save->fileMode(), QFileDialog::AnyFile);
     QCOMPARE(save->defaultSuffix(), QStringLiteral("tc"));
     QCOMPARE(save->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text(),
              QStringLiteral("out"));
-    save->setDirectory(QString::fromStdString(dir.path()));
     save->selectFile(QStringLiteral("name.txt"));
     QCOMPARE(chosenPath(*save, QDialog::Accepted), QString::fromStdString(dir.file("name.txt")));
   }
@@ -116,7 +119,33 @@ class UiPartsTest : public QObject {
     auto yesFirst = makeMessageBox(nullptr, "?", "Warning", MB_YESNO);
     QCOMPARE(yesFirst->defaultButton(), yesFirst->button(QMessageBox::Yes));
     QCOMPARE(makeMessageBox(nullptr, "", "", MB_ICONHAND)->icon(), QMessageBox::Critical);
+
+    // A short text under a long caption: the box is as wide as the caption
+    // needs in a title bar, more than Qt allows for on its own.
+    const QString caption = QStringLiteral("Help Is Not Installed");
+    auto help = makeMessageBox(nullptr, "No help is available!", caption, MB_OK | MB_ICONHAND);
+    help->show();
+    const int room = captionRoom(caption, help->font());
+    QVERIFY(room > QFontMetrics(help->font()).horizontalAdvance(caption) + 50);
+    QVERIFY2(help->width() >= room,
+             qPrintable(QStringLiteral("%1 < %2").arg(help->width()).arg(room)));
+    help->hide();
     QCOMPARE(makeMessageBox(nullptr, "", "", MB_ICONASTERISK)->icon(), QMessageBox::Information);
+  }
+
+  void windowsAreCentredInTheWorkAreaFrameIncluded() {
+    // 758 x 255 with a 1, 20, 1, 1 frame on 1280 x 800: 760 x 276 in all.
+    QCOMPARE(centredFramePosition(QRect(0, 0, 1280, 800), QSize(758, 255), QMargins(1, 20, 1, 1)),
+             QPoint(260, 262));
+    QCOMPARE(centredFramePosition(QRect(0, 0, 1280, 800), QSize(758, 255), QMargins()),
+             QPoint(261, 272));
+    // A second screen, with a panel along its top.
+    QCOMPARE(
+        centredFramePosition(QRect(1280, 32, 1920, 1048), QSize(758, 255), QMargins(1, 20, 1, 1)),
+        QPoint(1280 + 580, 32 + 386));
+    // Larger than the work area: the caption stays on the screen.
+    QCOMPARE(centredFramePosition(QRect(0, 24, 640, 456), QSize(758, 500), QMargins(1, 20, 1, 1)),
+             QPoint(0, 24));
   }
 
   void theManualIsFoundBesideTheProgramOrInstalled() {

@@ -1,5 +1,9 @@
 // The main window on the offscreen platform: its controls, keys, menus,
 // drops, Help and About, with every modal box answered by the test.
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
 #include <QAction>
 #include <QApplication>
 #include <QFontInfo>
@@ -9,19 +13,27 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTimer>
 #include <QUrl>
 #include <QtTest>
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include "dialog/resource_ids.h"
+#include "job/transform_file.h"
 #include "scripted_window.h"
 #include "temp_dir.h"
 #include "ui/about_dialog.h"
 #include "ui/accelerator_filter.h"
+#include "ui/desktop_opener.h"
 #include "ui/encoder_app.h"
 #include "ui/main_template.h"
+#include "ui/progress_dialog.h"
 
 using namespace talvek;
 using talvek::test::ScriptedWindow;
@@ -51,6 +63,53 @@ QString filterLine(const QString& kind, const QString& filter) {
   return kind + ": " + filter;
 }
 
+// Points the jobs' temporary files at a directory of the test for a while.
+class TemporaryDirectory {
+ public:
+  explicit TemporaryDirectory(const std::string& path) : saved_(qgetenv("TMPDIR")) {
+    ::mkdir(path.c_str(), 0700);
+    qputenv("TMPDIR", QByteArray::fromStdString(path));
+  }
+  ~TemporaryDirectory() {
+    if (saved_.isNull()) {
+      qunsetenv("TMPDIR");
+    } else {
+      qputenv("TMPDIR", saved_);
+    }
+  }
+
+ private:
+  QByteArray saved_;
+};
+
+// Waits on the job's thread until `ready` says so; false after a long while.
+bool waitFor(const std::function<bool()>& ready) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!ready()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
+
+// Holds a job at its first reading in the middle of the file until the
+// window asks it to stop, so it runs long enough to show its progress
+// however fast the disk is. After a long while it lets the job go on.
+JobProgress heldInTheMiddle(const JobProgress& progress) {
+  return [&progress](uint64_t done, uint64_t total) {
+    if (done == 0 || done >= total) return progress(done, total);
+    return !waitFor([&] { return !progress(done, total); });
+  };
+}
+
+void fillForEncode(ScriptedWindow& scripted, const std::string& source,
+                   const std::string& destination) {
+  scripted.setText(IDC_SOURCE, QString::fromStdString(source));
+  scripted.setText(IDC_DESTINATION, QString::fromStdString(destination));
+  scripted.setText(IDC_PASSWORD1, QStringLiteral("secret"));
+  scripted.setText(IDC_PASSWORD2, QStringLiteral("secret"));
+}
+
 const QString kAllFiles = QStringLiteral("All Files (*.*) (*)");
 const QString kEncodedFiles = QStringLiteral("Talvek Encoded Files (*.tc) (*.tc)");
 const QString kKeyFiles = QStringLiteral("Morva~Key Files (*.mk) (*.mk)");
@@ -74,13 +133,18 @@ class WindowTest : public QObject {
     QCOMPARE(window.baseUnits().y, 12);
     QCOMPARE(window.clientArea()->size(), QSize(758, 236));
 
-    const QList<QWidget*> children =
-        window.clientArea()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+    const QList<QWidget*>& widgets = window.templateControls();
     const auto controls = mainTemplate();
-    QCOMPARE(children.size(), static_cast<qsizetype>(controls.size()));
+    QCOMPARE(widgets.size(), static_cast<qsizetype>(controls.size()));
+    // In stacking order, bottom first: the frames lie below every control.
+    const QList<QWidget*> stack =
+        window.clientArea()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+    QCOMPARE(stack.size(), widgets.size());
     for (size_t i = 0; i < controls.size(); ++i) {
       const TemplateControl& entry = controls[i];
-      QWidget* widget = children[static_cast<qsizetype>(i)];
+      QWidget* widget = widgets[static_cast<qsizetype>(i)];
+      QCOMPARE(widget->parentWidget(), window.clientArea());
+      QCOMPARE(stack.indexOf(widget) < 4, entry.kind == ControlKind::GroupBox);
       QCOMPARE(widget->geometry(), unitsToPixels(entry.rect(), window.baseUnits()));
       if (entry.id != kNoControl) QCOMPARE(window.control(entry.id), widget);
       const QString text = QString::fromUtf8(entry.text);
@@ -88,9 +152,18 @@ class WindowTest : public QObject {
         case ControlKind::GroupBox:
           QVERIFY(qobject_cast<QGroupBox*>(widget));
           break;
-        case ControlKind::Label:
-          QCOMPARE(qobject_cast<QLabel*>(widget)->text(), text);
+        case ControlKind::Label: {
+          auto* label = qobject_cast<QLabel*>(widget);
+          QCOMPARE(label->text(), text);
+          // Each label names its field, for screen readers.
+          QVERIFY(label->buddy() != nullptr);
+          QVERIFY(qobject_cast<QLineEdit*>(label->buddy()));
+          QVERIFY(qAbs(label->buddy()->geometry().center().y() - label->geometry().center().y()) <=
+                  3);
+          QCOMPARE(label->buddy()->accessibleName(),
+                   text.left(text.indexOf(QLatin1Char('-'))).trimmed());
           break;
+        }
         case ControlKind::Edit:
           QCOMPARE(qobject_cast<QLineEdit*>(widget)->echoMode(), QLineEdit::Normal);
           break;
@@ -457,6 +530,23 @@ class WindowTest : public QObject {
     }
   }
 
+  void aFileDialogOpensInTheFolderOfItsField() {
+    test::TempDir dir;
+    QVERIFY(QDir().mkpath(QString::fromStdString(dir.file("sources"))));
+    QVERIFY(QDir().mkpath(QString::fromStdString(dir.file("results"))));
+    HookedWindow scripted;
+    EncoderWindow& window = scripted.window();
+    QVERIFY(showAndActivate(window));
+    scripted.setText(IDC_SOURCE, QString::fromStdString(dir.file("sources/a.doc")));
+    scripted.setText(IDC_DESTINATION, QString::fromStdString(dir.file("results/a.doc.tc")));
+    scripted.fileAnswers = {std::nullopt, std::nullopt};
+    QTest::keyClick(window.control(IDC_SOURCE), Qt::Key_F3);
+    QTest::keyClick(window.control(IDC_SOURCE), Qt::Key_F4);
+    QCOMPARE(scripted.fileDialogs.size(), size_t{2});
+    QCOMPARE(scripted.fileDialogs[0].directory, QString::fromStdString(dir.file("sources")));
+    QCOMPARE(scripted.fileDialogs[1].directory, QString::fromStdString(dir.file("results")));
+  }
+
   void theManualOpensWhenPresentAndIsReportedWhenMissing() {
     test::TempDir dir;
     const QString manual = QString::fromStdString(dir.file("Manual.html"));
@@ -476,6 +566,196 @@ class WindowTest : public QObject {
       QCOMPARE(box.icon, QMessageBox::Critical);
       QCOMPARE(box.buttons, QStringList{"Ok"});
     }
+  }
+
+  void tabFromAnOptionButtonGoesOnInTemplateOrder() {
+    ScriptedWindow scripted;
+    EncoderWindow& window = scripted.window();
+    QVERIFY(showAndActivate(window));
+    auto* password = test::controlAs<QRadioButton>(window, IDC_USE_PASSWORD);
+    auto* keyFile = test::controlAs<QRadioButton>(window, IDC_USE_KEY_FILE);
+    for (QRadioButton* option : {password, keyFile, password}) {
+      QTest::mouseClick(option, Qt::LeftButton, {}, QPoint(5, option->height() / 2));
+      QCOMPARE(window.focusWidget(), option);
+      QTest::keyClick(option, Qt::Key_Tab);
+      QCOMPARE(window.focusWidget(), window.control(IDC_ENCODE));
+      QTest::mouseClick(option, Qt::LeftButton, {}, QPoint(5, option->height() / 2));
+      QTest::keyClick(option, Qt::Key_Backtab);
+      QCOMPARE(window.focusWidget(), window.control(IDC_BROWSE_KEY_FILE));
+    }
+    // Arrows still move between the two, and neither becomes a tab stop.
+    QTest::mouseClick(password, Qt::LeftButton, {}, QPoint(5, password->height() / 2));
+    QTest::keyClick(password, Qt::Key_Down);
+    QCOMPARE(window.focusWidget(), keyFile);
+    QVERIFY(keyFile->isChecked());
+    QCOMPARE(password->focusPolicy(), Qt::ClickFocus);
+    QCOMPARE(keyFile->focusPolicy(), Qt::ClickFocus);
+  }
+
+  void theWindowStartsCentredInTheWorkArea() {
+    ScriptedWindow scripted;
+    EncoderWindow& window = scripted.window();
+    QVERIFY(showAndActivate(window));
+    const QRect area = window.screen()->availableGeometry();
+    const QRect frame = window.frameGeometry();
+    QVERIFY2(qAbs(frame.center().x() - area.center().x()) <= 1,
+             qPrintable(QString::number(frame.x())));
+    QVERIFY2(qAbs(frame.center().y() - area.center().y()) <= 1,
+             qPrintable(QString::number(frame.y())));
+  }
+
+  void aLongJobShowsItsProgressAndCancelLeavesTheDestinationAlone() {
+    test::TempDir dir;
+    TemporaryDirectory temporary(dir.file("tmp"));
+    const std::string source = dir.file("big.bin");
+    const std::string destination = dir.file("big.bin.tc");
+    test::writeFile(source, std::string(20 << 20, 'x'));
+    test::writeFile(destination, "old bytes");
+    ScriptedWindow scripted;
+    EncoderWindow& window = scripted.window();
+    fillForEncode(scripted, source, destination);
+    scripted.boxAnswers = {QMessageBox::Yes};
+    QVERIFY(showAndActivate(window));
+    window.dialog().setTransformJob([](std::string from, std::string to, std::string key,
+                                       bool encode, bool overwrite, JobReport* report,
+                                       const JobProgress& progress) {
+      return transformFile(from, to, key, encode, overwrite, report, heldInTheMiddle(progress));
+    });
+    QStringList seen;
+    QTimer watcher;
+    connect(&watcher, &QTimer::timeout, &window, [&] {
+      auto* box = window.findChild<JobProgressDialog*>();
+      if (box == nullptr || !box->isVisible() || !box->cancelButton()->isEnabled()) return;
+      seen << box->windowTitle() << box->fileLabel()->text() << box->bar()->format();
+      seen << (QApplication::activeModalWidget() == box ? "modal" : "modeless");
+      QTest::mouseClick(box->cancelButton(), Qt::LeftButton);
+      seen << box->timeLeftLabel()->text();
+    });
+    watcher.start(20);
+    QVERIFY(window.runCommand(IDC_ENCODE));
+    watcher.stop();
+    QCOMPARE(seen.size(), 5);
+    QCOMPARE(seen.mid(0, 2), (QStringList{"Encoding", "big.bin"}));
+    QVERIFY(seen[2].endsWith(QLatin1Char('%')));
+    QCOMPARE(seen.mid(3), (QStringList{"modal", "Stopping..."}));
+    // A stop the user asked for needs no warning.
+    QCOMPARE(scripted.trace, QStringList{"message: Destination file exists.\nOverwrite it?"});
+    QCOMPARE(test::readFile(destination), std::string("old bytes"));
+    QCOMPARE(test::entries(dir.path()), (std::set<std::string>{"big.bin", "big.bin.tc", "tmp"}));
+    QVERIFY(test::entries(dir.file("tmp")).empty());
+    QCOMPARE(window.findChild<JobProgressDialog*>(), nullptr);
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+  }
+
+  void inputDuringAJobActsNeitherThenNorAfterIt() {
+    test::TempDir dir;
+    test::writeFile(dir.file("plain.txt"), "bytes");
+    HookedWindow scripted;
+    EncoderWindow& window = scripted.window();
+    fillForEncode(scripted, dir.file("plain.txt"), dir.file("out.tc"));
+    QVERIFY(showAndActivate(window));
+    QWidget* exitButton = window.control(IDC_EXIT);
+    auto* source = scripted.edit(IDC_SOURCE);
+    std::atomic<bool> inputGiven{false};
+    std::atomic<int> jobs{0};
+    std::vector<QEvent*> late;
+    window.dialog().setTransformJob([&](std::string, std::string, std::string, bool, bool,
+                                        JobReport*, const JobProgress& progress) {
+      ++jobs;
+      if (!waitFor([&] { return inputGiven.load(); })) return false;
+      // Input still queued when the job ends: at a low priority it comes
+      // after the job's own end, as input the window system still holds.
+      for (QEvent* event : late) {
+        QObject* target = event->type() == QEvent::KeyPress ? static_cast<QObject*>(source)
+                                                            : static_cast<QObject*>(exitButton);
+        QCoreApplication::postEvent(target, event, Qt::LowEventPriority);
+      }
+      return progress(1, 1);
+    });
+    QTimer::singleShot(50, &window, [&] {
+      const QPointF centre = QPointF(exitButton->rect().center());
+      const QPointF global = exitButton->mapToGlobal(centre);
+      late = {new QKeyEvent(QEvent::KeyPress, Qt::Key_Q, Qt::NoModifier, QStringLiteral("q")),
+              new QMouseEvent(QEvent::MouseButtonPress, centre, global, Qt::LeftButton,
+                              Qt::LeftButton, Qt::NoModifier),
+              new QMouseEvent(QEvent::MouseButtonRelease, centre, global, Qt::LeftButton,
+                              Qt::NoButton, Qt::NoModifier)};
+      QTest::mouseClick(exitButton, Qt::LeftButton);
+      QTest::keyClicks(source, QStringLiteral("typed"));
+      for (auto [key, modifiers] : {std::pair{Qt::Key_Escape, Qt::NoModifier},
+                                    {Qt::Key_X, Qt::AltModifier},
+                                    {Qt::Key_F9, Qt::NoModifier},
+                                    {Qt::Key_Q, Qt::ControlModifier},
+                                    {Qt::Key_Return, Qt::NoModifier}}) {
+        QTest::keyClick(source, key, modifiers);
+      }
+      inputGiven = true;
+    });
+    QTest::keyClick(window.control(IDC_PASSWORD2), Qt::Key_F8);
+    QCoreApplication::processEvents();  // what was kept for later would act now
+    QCOMPARE(jobs.load(), 1);
+    QVERIFY(window.isVisible());
+    QCOMPARE(scripted.text(IDC_SOURCE), QString::fromStdString(dir.file("plain.txt")));
+    QVERIFY(scripted.trace.isEmpty());
+    QVERIFY(scripted.options().saves.empty());
+    // Once the job is over the window takes input again.
+    QTest::keyClick(source, Qt::Key_End);
+    QTest::keyClicks(source, QStringLiteral("x"));
+    QCOMPARE(scripted.text(IDC_SOURCE), QString::fromStdString(dir.file("plain.txt")) + "x");
+  }
+
+  void theManualIsReportedWhenTheOpenerCannotShowIt_data() {
+    QTest::addColumn<QString>("script");  // empty: no such program
+    QTest::addColumn<bool>("shown");
+    QTest::newRow("shown") << "exit 0" << true;
+    QTest::newRow("no program for HTML") << "exit 3" << false;
+    QTest::newRow("failed") << "exit 4" << false;
+    QTest::newRow("killed") << "kill -KILL $$" << false;
+    QTest::newRow("no opener") << "" << false;
+  }
+
+  void theManualIsReportedWhenTheOpenerCannotShowIt() {
+    QFETCH(QString, script);
+    QFETCH(bool, shown);
+    test::TempDir dir;
+    const std::string manual = dir.file("Manual.html");
+    test::writeFile(manual, "<html></html>");
+    const std::string opener = dir.file("opener");
+    if (!script.isEmpty()) {
+      test::writeFile(opener,
+                      "#!/bin/sh\necho \"$1\" > \"$0.args\"\n" + script.toStdString() + "\n");
+      QCOMPARE(::chmod(opener.c_str(), 0700), 0);
+    }
+    DesktopOpener desktop(opener, std::chrono::seconds(30));
+    ScriptedWindow scripted(QString::fromStdString(dir.path()));
+    scripted.window().setDocumentOpener(
+        [&](const QUrl& url) { return desktop.open(url.toLocalFile().toStdString()); });
+    scripted.window().runCommand(ID_HELP_MANUAL);
+    QCOMPARE(scripted.trace, shown ? QStringList() : QStringList{"message: No help is available!"});
+    if (!script.isEmpty()) QCOMPARE(test::readFile(opener + ".args"), manual + "\n");
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+  }
+
+  void anOpenerStillRunningAfterAWhileHasShownTheManualAndKeepsRunning() {
+    test::TempDir dir;
+    test::writeFile(dir.file("Manual.html"), "<html></html>");
+    const std::string opener = dir.file("opener");
+    // Like an opener that waits for the viewer to close.
+    test::writeFile(opener, "#!/bin/sh\necho $$ > \"$0.pid\"\nexec sleep 60\n");
+    QCOMPARE(::chmod(opener.c_str(), 0700), 0);
+    DesktopOpener desktop(opener, std::chrono::milliseconds(300));
+    ScriptedWindow scripted(QString::fromStdString(dir.path()));
+    scripted.window().setDocumentOpener(
+        [&](const QUrl& url) { return desktop.open(url.toLocalFile().toStdString()); });
+    scripted.window().runCommand(ID_HELP_MANUAL);
+    QVERIFY(scripted.trace.isEmpty());
+    QFile pidFile(QString::fromStdString(opener + ".pid"));
+    QTRY_VERIFY(pidFile.size() > 1);
+    QVERIFY(pidFile.open(QIODevice::ReadOnly));
+    const pid_t pid = pidFile.readAll().trimmed().toInt();
+    QCOMPARE(::kill(pid, 0), 0);  // left running
+    QCOMPARE(::kill(pid, SIGKILL), 0);
+    QCOMPARE(::waitpid(pid, nullptr, 0), pid);
   }
 
   void aboutOpensAndCloses_data() {

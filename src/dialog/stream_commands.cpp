@@ -57,31 +57,10 @@ bool EncoderDialog::checkStreamEnds(const StreamEnds& ends, std::string& source,
   if (ends.input < 0 && ends.output < 0) return checkSourceAndDestination(source, destination);
   if (ends.input >= 0) {
     source = ends.inputName;
-  } else {
-    source = window_.controlText(IDC_SOURCE);
-    if (!isRegularFile(source)) {
-      showWarning(kInvalidSource);
-      return false;
-    }
-  }
-
-  if (ends.output < 0) {
-    destination = window_.controlText(IDC_DESTINATION);
-    if (isNeverADestination(destination)) {
-      showWarning(kInvalidDestination);
-      return false;
-    }
-    switch (probeDestination(destination)) {
-      case DestinationState::Exists:
-        return askYesNo(kDestinationExists);
-      case DestinationState::NotCreatable:
-        showWarning(kInvalidDestination);
-        return false;
-      case DestinationState::Creatable:
-        return true;
-    }
+  } else if (!checkSource(source)) {
     return false;
   }
+  if (ends.output < 0) return checkDestination(destination);
 
   // An output stream that is a file was opened by whoever started the
   // command: it must not be the key, nor the file being read, which would be
@@ -106,21 +85,15 @@ bool EncoderDialog::checkStreamEnds(const StreamEnds& ends, std::string& source,
 CommandResult EncoderDialog::runStreamCommand(bool encode, const StreamEnds& ends,
                                               JobReport* report) {
   if (ends.input < 0 && ends.output < 0) return runTransformCommand(encode);
-  WaitCursor cursor(window_);
-  std::string keyText;
-  if (!acquireKeyText(keyText)) return CommandResult::Refused;
-  std::string source;
-  std::string destination;
-  if (!checkStreamEnds(ends, source, destination)) return CommandResult::Refused;
-
-  unsigned previousMode = 0;
-  const bool madeWritable = ends.output < 0 && makeWritable(destination, &previousMode);
-  JobReport local;
-  JobReport& result = report != nullptr ? *report : local;
   const StreamEnd input{ends.input, ends.inputName};
   const StreamEnd output{ends.output, ends.outputName};
-  const bool done =
-      window_.runJob(JobView{source, destination, encode}, [&](const JobProgress& progress) {
+  return runJobCommand(
+      encode,
+      [this, &ends](std::string& source, std::string& destination) {
+        return checkStreamEnds(ends, source, destination);
+      },
+      [&, encode](const std::string& source, const std::string& destination,
+                  const std::string& keyText, JobReport& result, const JobProgress& progress) {
         if (ends.input < 0) {
           return transformFileToStream(source, output, keyText, encode, &result, progress);
         }
@@ -129,21 +102,8 @@ CommandResult EncoderDialog::runStreamCommand(bool encode, const StreamEnds& end
                                        &result, progress);
         }
         return transformStream(input, output, keyText, encode, &result, progress);
-      });
-  if (!done && madeWritable) (void)setPermissions(destination, previousMode);
-
-  cursor.restore();
-  window_.beep(MB_ICONASTERISK);
-  if (done) {
-    if (result.attributesError != 0) showWarning(attributesLostText(result));
-    return CommandResult::Done;
-  }
-  if (result.failure == JobFailure::Stopped) return CommandResult::Stopped;
-  // Whoever read the output wants no more of it, and no warning either.
-  const bool readerGone =
-      ends.output >= 0 && result.failure == JobFailure::WriteFailed && result.error == EPIPE;
-  if (!readerGone) showWarning(jobFailureText(result));
-  return CommandResult::Failed;
+      },
+      /*destinationIsFile=*/ends.output < 0, report);
 }
 
 }  // namespace talvek

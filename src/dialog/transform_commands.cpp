@@ -1,5 +1,7 @@
 // The Encode and Decode commands: check the inputs with the user in a fixed
 // order, then run one job and signal its end.
+#include <errno.h>
+
 #include "dialog/dialog_texts.h"
 #include "dialog/encoder_dialog.h"
 #include "dialog/job_failure_text.h"
@@ -19,6 +21,21 @@ CommandResult EncoderDialog::onDecode() {
 }
 
 CommandResult EncoderDialog::runTransformCommand(bool encode) {
+  return runJobCommand(
+      encode,
+      [this](std::string& source, std::string& destination) {
+        return checkSourceAndDestination(source, destination);
+      },
+      [this, encode](const std::string& source, const std::string& destination,
+                     const std::string& keyText, JobReport& report, const JobProgress& progress) {
+        return job_(source, destination, keyText, encode, /*overwrite=*/true, &report, progress);
+      },
+      /*destinationIsFile=*/true, nullptr);
+}
+
+CommandResult EncoderDialog::runJobCommand(bool encode, const PathCheck& check,
+                                           const JobStart& start, bool destinationIsFile,
+                                           JobReport* report) {
   WaitCursor cursor(window_);
   // The key comes first: a refused key stops the command before any path
   // is looked at.
@@ -26,37 +43,49 @@ CommandResult EncoderDialog::runTransformCommand(bool encode) {
   if (!acquireKeyText(keyText)) return CommandResult::Refused;
   std::string source;
   std::string destination;
-  if (!checkSourceAndDestination(source, destination)) return CommandResult::Refused;
+  if (!check(source, destination)) return CommandResult::Refused;
 
   // Lets the job replace a read-only destination the user agreed to replace;
   // fails harmlessly when there is none. A job that fails puts the mode back.
   unsigned previousMode = 0;
-  const bool madeWritable = makeWritable(destination, &previousMode);
-  JobReport report;
+  const bool madeWritable = destinationIsFile && makeWritable(destination, &previousMode);
+  JobReport local;
+  JobReport& result = report != nullptr ? *report : local;
   const bool done =
       window_.runJob(JobView{source, destination, encode}, [&](const JobProgress& progress) {
-        return job_(source, destination, keyText, encode, /*overwrite=*/true, &report, progress);
+        return start(source, destination, keyText, result, progress);
       });
   if (!done && madeWritable) (void)setPermissions(destination, previousMode);
 
   cursor.restore();
   window_.beep(MB_ICONASTERISK);
   if (done) {
-    if (report.attributesError != 0) showWarning(attributesLostText(report));
+    if (result.attributesError != 0) showWarning(attributesLostText(result));
     return CommandResult::Done;
   }
   // The user asked for the stop and knows why the job ended.
-  if (report.failure == JobFailure::Stopped) return CommandResult::Stopped;
-  showWarning(jobFailureText(report));
+  if (result.failure == JobFailure::Stopped) return CommandResult::Stopped;
+  // Whoever read an output stream wants no more of it, and no warning either.
+  const bool readerGone =
+      !destinationIsFile && result.failure == JobFailure::WriteFailed && result.error == EPIPE;
+  if (!readerGone) showWarning(jobFailureText(result));
   return CommandResult::Failed;
 }
 
 bool EncoderDialog::checkSourceAndDestination(std::string& source, std::string& destination) {
+  return checkSource(source) && checkDestination(destination);
+}
+
+bool EncoderDialog::checkSource(std::string& source) {
   source = window_.controlText(IDC_SOURCE);
   if (!isRegularFile(source)) {
     showWarning(kInvalidSource);
     return false;
   }
+  return true;
+}
+
+bool EncoderDialog::checkDestination(std::string& destination) {
   destination = window_.controlText(IDC_DESTINATION);
   // Overwriting the key file in use would destroy the only key that decodes
   // the result.

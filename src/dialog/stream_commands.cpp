@@ -1,15 +1,11 @@
 // Encode and Decode with a stream at one end or both (talvek-cli's "-"): the
 // key and path checks of the file command, without the file checks that a
 // stream cannot pass, and a job that reads or writes the stream.
-#include <errno.h>
 #include <sys/stat.h>
 
 #include "dialog/dialog_texts.h"
 #include "dialog/encoder_dialog.h"
-#include "dialog/job_failure_text.h"
 #include "dialog/resource_ids.h"
-#include "dialog/wait_cursor.h"
-#include "job/destination.h"
 #include "job/transform_stream.h"
 #include "platform/file_status.h"
 

@@ -33,9 +33,12 @@ CommandResult EncoderDialog::runTransformCommand(bool encode) {
   unsigned previousMode = 0;
   const bool madeWritable = makeWritable(destination, &previousMode);
   JobReport report;
+  // The job takes the key text over: a key file's text may be as large as the
+  // file, and a second copy would double the memory it needs.
   const bool done =
       window_.runJob(JobView{source, destination, encode}, [&](const JobProgress& progress) {
-        return job_(source, destination, keyText, encode, /*overwrite=*/true, &report, progress);
+        return job_(source, destination, std::move(keyText), encode, /*overwrite=*/true, &report,
+                    progress);
       });
   if (!done && madeWritable) (void)setPermissions(destination, previousMode);
 

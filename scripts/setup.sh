@@ -5,6 +5,8 @@ set -euo pipefail
 
 packages=(cmake make g++ pkg-config qt6-base-dev libsqlite3-dev libgtest-dev libgmock-dev
   libbenchmark-dev fonts-liberation xvfb xauth desktop-file-utils shared-mime-info xdg-utils libfile-mimeinfo-perl)
+# scripts/fuzz.sh: clang with libFuzzer and its sanitizer runtimes.
+packages+=(clang libclang-rt-dev)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -19,12 +19,6 @@ void LockWait::limit(Milliseconds total) {
   waited_ = {};
 }
 
-void LockWait::unlimited() {
-  limited_ = false;
-  spent_ = false;
-  waited_ = {};
-}
-
 bool LockWait::pause(int attempt) {
   const Clock::time_point now = Clock::now();
   if (attempt == 0) waitStarted_ = now;

@@ -20,13 +20,11 @@ class LockWait {
   // From now on all waits together take at most `total`; nothing waited
   // before counts.
   void limit(Milliseconds total);
-  // Back to kPerWait for each wait.
-  void unlimited();
 
   // Whether a limited allowance has run out: the operations that follow
-  // fail at once, without touching the store, until limit() or unlimited().
+  // fail at once, without touching the store, until limit() is called again.
   bool spent() const { return spent_; }
-  // Time spent waiting since limit() (or unlimited()).
+  // Time spent waiting since limit().
   Milliseconds waited() const { return std::chrono::duration_cast<Milliseconds>(waited_); }
 
   // One pause of a wait: attempt counts from 0 at the wait's first pause.

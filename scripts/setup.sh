@@ -10,6 +10,8 @@ packages+=(man-db groff-base)
 # Building and checking the Debian package and its metadata; gio shows file
 # types as GLib-based desktops see them.
 packages+=(dpkg-dev file lintian appstream libxml2-utils libglib2.0-bin)
+# scripts/fuzz.sh: clang with libFuzzer and its sanitizer runtimes.
+packages+=(clang libclang-rt-dev)
 
 missing=()
 for p in "${packages[@]}"; do

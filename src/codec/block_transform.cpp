@@ -44,12 +44,18 @@ const char* codePathName(CodePath path) {
   return "unknown";
 }
 
+uint64_t advanceKeyPosition(uint64_t position, uint64_t count, uint64_t period) {
+  const uint64_t start = position % period;
+  const uint64_t step = count % period;
+  // start + step may not fit in 64 bits; it wraps at most once.
+  return start >= period - step ? start - (period - step) : start + step;
+}
+
 BlockTransform::BlockTransform(const std::string& preparedKey, bool encode)
     : BlockTransform(preparedKey, encode, bestCodePath()) {}
 
 BlockTransform::BlockTransform(const std::string& preparedKey, bool encode, CodePath path)
-    : period_(static_cast<uint32_t>(preparedKey.size())),
-      path_(codePathSupported(path) ? path : CodePath::Portable) {
+    : period_(preparedKey.size()), path_(codePathSupported(path) ? path : CodePath::Portable) {
   if (period_ == 0) return;
   const size_t n = period_;
   span_ = n >= kernels::kMinSpan ? n : (kernels::kMinSpan + n - 1) / n * n;
@@ -69,7 +75,7 @@ BlockTransform::BlockTransform(const std::string& preparedKey, bool encode, Code
   for (size_t x = n; x < schedule_.size(); ++x) schedule_[x] = schedule_[x - n];
 }
 
-uint32_t BlockTransform::apply(uint8_t* data, size_t size, uint32_t position) const {
+uint64_t BlockTransform::apply(uint8_t* data, size_t size, uint64_t position) const {
   if (period_ == 0) return 0;
   const size_t start = position % period_;
   if (size != 0) {
@@ -88,7 +94,7 @@ uint32_t BlockTransform::apply(uint8_t* data, size_t size, uint32_t position) co
         break;
     }
   }
-  return static_cast<uint32_t>((start + size % period_) % period_);
+  return advanceKeyPosition(start, size, period_);
 }
 
 }  // namespace talvek

@@ -1,6 +1,8 @@
 // Encodes or decodes whole buffers with a prepared key text, giving exactly
 // the bytes of encodeByte/decodeByte applied one byte at a time. The key
 // position continues from buffer to buffer and wraps at the prepared length.
+// Lengths and positions are 64-bit: a key of any length a file can hold has
+// its own period, never one cut to 32 bits.
 #pragma once
 
 #include <cstddef>
@@ -21,6 +23,11 @@ CodePath bestCodePath();
 // "portable", "sse2" or "avx2".
 const char* codePathName(CodePath path);
 
+// The key position `count` bytes after `position` for a key of `period`
+// characters (period > 0): (position + count) mod period, without overflow
+// for any 64-bit values.
+uint64_t advanceKeyPosition(uint64_t position, uint64_t count, uint64_t period);
+
 class BlockTransform {
  public:
   // preparedKey is the result of prepareKeyText: even length, at least 2.
@@ -31,17 +38,18 @@ class BlockTransform {
 
   // The prepared length n: key positions run from 0 to n - 1. An empty key
   // gives 0, and apply() then leaves data unchanged.
-  uint32_t period() const { return period_; }
+  uint64_t period() const { return period_; }
 
   // The path apply() runs on.
   CodePath codePath() const { return path_; }
 
   // Transforms data[0, size) in place; data[0] has key position `position`
-  // (taken mod n). Returns the key position of the byte after the last.
-  uint32_t apply(uint8_t* data, size_t size, uint32_t position) const;
+  // (taken mod n), so a file offset will do. Returns the key position of the
+  // byte after the last, 0 to n - 1.
+  uint64_t apply(uint8_t* data, size_t size, uint64_t position) const;
 
  private:
-  uint32_t period_ = 0;
+  uint64_t period_ = 0;
   // A multiple of period_, at least kMinSpan, so that a vector step never
   // advances past more than one wrap of the schedule.
   size_t span_ = 0;

@@ -107,9 +107,9 @@ class EncoderDialog {
   // What a job command checks before its job (source and destination, which
   // it fills in), and how it starts the job.
   using PathCheck = std::function<bool(std::string& source, std::string& destination)>;
-  using JobStart = std::function<bool(const std::string& source, const std::string& destination,
-                                      const std::string& keyText, JobReport& report,
-                                      const JobProgress& progress)>;
+  using JobStart =
+      std::function<bool(const std::string& source, const std::string& destination,
+                         std::string keyText, JobReport& report, const JobProgress& progress)>;
   // The road of every Encode and Decode: the key, the checks, the job under
   // the wait cursor, then the beep and any warning.
   CommandResult runJobCommand(bool encode, const PathCheck& check, const JobStart& start,

@@ -88,16 +88,17 @@ CommandResult EncoderDialog::runStreamCommand(bool encode, const StreamEnds& end
       [this, &ends](std::string& source, std::string& destination) {
         return checkStreamEnds(ends, source, destination);
       },
-      [&, encode](const std::string& source, const std::string& destination,
-                  const std::string& keyText, JobReport& result, const JobProgress& progress) {
+      [&, encode](const std::string& source, const std::string& destination, std::string keyText,
+                  JobReport& result, const JobProgress& progress) {
         if (ends.input < 0) {
-          return transformFileToStream(source, output, keyText, encode, &result, progress);
+          return transformFileToStream(source, output, std::move(keyText), encode, &result,
+                                       progress);
         }
         if (ends.output < 0) {
-          return transformStreamToFile(input, destination, keyText, encode, /*overwrite=*/true,
-                                       &result, progress);
+          return transformStreamToFile(input, destination, std::move(keyText), encode,
+                                       /*overwrite=*/true, &result, progress);
         }
-        return transformStream(input, output, keyText, encode, &result, progress);
+        return transformStream(input, output, std::move(keyText), encode, &result, progress);
       },
       /*destinationIsFile=*/ends.output < 0, report);
 }

@@ -26,9 +26,10 @@ CommandResult EncoderDialog::runTransformCommand(bool encode) {
       [this](std::string& source, std::string& destination) {
         return checkSourceAndDestination(source, destination);
       },
-      [this, encode](const std::string& source, const std::string& destination,
-                     const std::string& keyText, JobReport& report, const JobProgress& progress) {
-        return job_(source, destination, keyText, encode, /*overwrite=*/true, &report, progress);
+      [this, encode](const std::string& source, const std::string& destination, std::string keyText,
+                     JobReport& report, const JobProgress& progress) {
+        return job_(source, destination, std::move(keyText), encode, /*overwrite=*/true, &report,
+                    progress);
       },
       /*destinationIsFile=*/true, nullptr);
 }
@@ -53,7 +54,9 @@ CommandResult EncoderDialog::runJobCommand(bool encode, const PathCheck& check,
   JobReport& result = report != nullptr ? *report : local;
   const bool done =
       window_.runJob(JobView{source, destination, encode}, [&](const JobProgress& progress) {
-        return start(source, destination, keyText, result, progress);
+        // The job takes the key text over: a key file's text may be as large
+        // as the file, and a second copy would double the memory it needs.
+        return start(source, destination, std::move(keyText), result, progress);
       });
   if (!done && madeWritable) (void)setPermissions(destination, previousMode);
 

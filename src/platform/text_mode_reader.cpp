@@ -1,10 +1,13 @@
 #include "platform/text_mode_reader.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <new>
+#include <stdexcept>
 #include <vector>
 
 namespace talvek {
@@ -49,30 +52,50 @@ void finishTextModeBytes(bool& pendingCr, std::string& text) {
   pendingCr = false;
 }
 
-bool readTextModeFile(const std::string& path, std::string& text) {
-  text.clear();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+namespace {
+
+bool readAll(int fd, std::string& text) {
+  // Room for the whole file and the line feed a key reader adds, taken once:
+  // growing by doubling would take up to three times the file's size.
+  struct stat st;
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+    text.reserve(static_cast<size_t>(st.st_size) + 1);
+  }
   std::vector<char> block(kBlockSize);
   bool pendingCr = false;
-  bool ok = true;
   for (;;) {
     const ssize_t got = ::read(fd, block.data(), block.size());
     if (got < 0) {
       if (errno == EINTR) continue;
-      ok = false;
-      break;
+      return false;
     }
     if (got == 0) break;
     if (!appendTextModeBytes(block.data(), static_cast<size_t>(got), pendingCr, text)) break;
   }
+  finishTextModeBytes(pendingCr, text);
+  return true;
+}
+
+}  // namespace
+
+bool readTextModeFile(const std::string& path, std::string& text) {
+  text.clear();
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = false;
+  try {
+    ok = readAll(fd, text);
+  } catch (const std::bad_alloc&) {
+    // A file larger than the memory there is fails like one that cannot be
+    // read.
+  } catch (const std::length_error&) {
+  }
   ::close(fd);
   if (!ok) {
     text.clear();
-    return false;
+    text.shrink_to_fit();
   }
-  finishTextModeBytes(pendingCr, text);
-  return true;
+  return ok;
 }
 
 }  // namespace talvek

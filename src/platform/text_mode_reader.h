@@ -8,8 +8,9 @@
 
 namespace talvek {
 
-// Replaces `text` with the file's text. False when the file cannot be opened
-// or a read fails; `text` is then empty.
+// Replaces `text` with the file's text, in memory for the file's size plus
+// one byte. False when the file cannot be opened, a read fails or the text
+// does not fit in memory; `text` is then empty.
 bool readTextModeFile(const std::string& path, std::string& text);
 
 // The same translation on bytes already in memory, for callers that read in

@@ -22,6 +22,7 @@ void OptionsStore::registerFileTypes() {
 }
 
 int OptionsStore::loadOptType() {
+  registry_.lockWait().limit(kStoreWaitPerStartOrClose);
   ensureProgramKeys();
   registerFileTypes();
   std::uint32_t stored = 0;
@@ -34,6 +35,7 @@ int OptionsStore::loadOptType() {
 }
 
 void OptionsStore::saveOptType(bool passwordChecked) {
+  registry_.lockWait().limit(kStoreWaitPerStartOrClose);
   ensureProgramKeys();
   registerFileTypes();
   registry_.writeDword(HKEY_CURRENT_USER, ProductKeyPath, kOptTypeValueName,

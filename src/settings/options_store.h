@@ -3,6 +3,7 @@
 // goes with every read and write of it.
 #pragma once
 
+#include <chrono>
 #include <string>
 
 #include "settings/desktop_export.h"
@@ -15,6 +16,11 @@ inline constexpr char ProductKeyPath[] = "Software\\Brellam\\Talvek";
 // REG_DWORD under HKEY_CURRENT_USER\ProductKeyPath: the identifier of the
 // option button that was checked.
 inline constexpr char kOptTypeValueName[] = "optType";
+
+// What a dialog's start or close may wait in all for a store that another
+// instance keeps locked; then it goes on without the store, as it does when
+// the store fails in any other way.
+inline constexpr std::chrono::milliseconds kStoreWaitPerStartOrClose{1000};
 
 // The identifiers of the two option buttons, as stored.
 inline constexpr int kOptPassword = 1009;  // IDC_USE_PASSWORD
@@ -36,7 +42,9 @@ class OptionsStore {
 
   // Refreshes keys and file types, then gives kOptKeyFile if exactly that is
   // stored, else kOptPassword (nothing stored, another type or number, a
-  // damaged store).
+  // damaged or locked store). Each of the two waits at most
+  // kStoreWaitPerStartOrClose in all for a locked store; once that is spent,
+  // the rest of it goes without the store.
   int loadOptType();
 
   // Refreshes keys and file types, then stores kOptPassword if the password

@@ -53,33 +53,32 @@ bool validKeyPath(std::string_view path) {
   return keyLevels(path, levels);
 }
 
-RegResult writeFailure(int rc) {
-  switch (rc) {
-    case SQLITE_CORRUPT:
-    case SQLITE_NOTADB:
-      return kErrorBadDb;
+RegResult failureResult(const StoreSession& session, bool writing) {
+  if (session.storeDamaged()) return kErrorBadDb;
+  switch (session.failure()) {
     case SQLITE_READONLY:
+      return writing ? kErrorAccessDenied : kErrorCantRead;
     case SQLITE_PERM:
     case SQLITE_AUTH:
     case SQLITE_CANTOPEN:
       return kErrorAccessDenied;
     default:
-      return kErrorCantWrite;
+      return writing ? kErrorCantWrite : kErrorCantRead;
   }
 }
 
-RegResult readFailure(int rc) {
-  switch (rc) {
-    case SQLITE_CORRUPT:
-    case SQLITE_NOTADB:
-      return kErrorBadDb;
-    case SQLITE_PERM:
-    case SQLITE_AUTH:
-    case SQLITE_CANTOPEN:
-      return kErrorAccessDenied;
-    default:
-      return kErrorCantRead;
+// Whether the open store's header asks for a newer format to write than
+// SQLite writes (its write version): such a file reads, but refuses every
+// write. A file that is only opened read-only (write-protected, or after a
+// failed open for writing) has a header that passes.
+bool headerRefusesWrites(sqlite3* db) {
+  sqlite3_file* file = nullptr;
+  if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK ||
+      file == nullptr || file->pMethods == nullptr) {
+    return false;
   }
+  unsigned char header[19];
+  return file->pMethods->xRead(file, header, sizeof header, 0) == SQLITE_OK && header[18] > 2;
 }
 
 // Whether the key exists; the root always does. Failures land in the session.
@@ -97,55 +96,118 @@ bool keyPresent(StoreSession& session, RegistryRoot root, const std::string& fol
 RegistryAccess::RegistryAccess(std::string databasePath) : path_(std::move(databasePath)) {}
 
 RegResult RegistryAccess::write(bool create, const Body& body) {
+  // A read that failed can pass for damage, so a file goes aside only when
+  // a second try finds it damaged again; then the write goes to a fresh
+  // store. Another instance may replace the file meanwhile: the file there
+  // then gets tries of its own.
+  FileIdentity suspect;
+  bool movedAside = false;
   RegResult result = kErrorSuccess;
-  // A damaged file gets one replacement: move it aside, then try again on a
-  // fresh store.
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    const FileIdentity before = fileIdentity(path_);
-    bool damaged = false;
-    {
-      StoreConnection connection;
-      result = connection.open(path_, create);
-      if (result == kErrorSuccess) {
-        StoreSession session(connection.handle());
-        if (session.exec("BEGIN IMMEDIATE") && session.exec(kSchema)) {
-          result = body(session);
-          if (result == kErrorSuccess && session.failure() == SQLITE_OK) {
-            session.exec("COMMIT");
-          }
-        }
-        if (session.failure() != SQLITE_OK) result = writeFailure(session.failure());
-        if (result != kErrorSuccess) session.rollback();
-        damaged = session.storeDamaged();
-      }
-      if (!damaged && result != kErrorSuccess && result != kErrorFileNotFound) {
-        damaged = isUnusableStore(path_);
-      }
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    // Once the wait is spent, the store is left alone.
+    if (wait_.spent()) return kErrorCantWrite;
+    bool found = false;
+    FileIdentity damaged;
+    result = writeOnce(create, body, found, damaged);
+    if (!found) return result;
+    checked_ = {};
+    if (!damaged.exists) continue;
+    if (damaged != suspect) {
+      suspect = damaged;
+      continue;
     }
-    if (!damaged) return result;
-    // Another instance may have replaced the file meanwhile; its fresh store
-    // must not follow ours aside.
-    if (fileIdentity(path_) == before && !moveStoreAside(path_)) return result;
+    if (movedAside || !moveStoreAside(path_, damaged, wait_)) return result;
+    movedAside = true;
   }
   return result;
 }
 
-RegResult RegistryAccess::read(const Body& body) {
+RegResult RegistryAccess::writeOnce(bool create, const Body& body, bool& found,
+                                    FileIdentity& damaged) {
+  const FileIdentity before = fileIdentity(path_);
   StoreConnection connection;
-  const RegResult opened = connection.open(path_, false);
+  RegResult result = connection.open(path_, create, wait_);
+  if (result == kErrorSuccess) {
+    StoreSession session(connection.handle());
+    bool committed = false;
+    if (session.exec("BEGIN IMMEDIATE") && checkStore(session) && session.exec(kSchema)) {
+      result = body(session);
+      if (result == kErrorSuccess && session.failure() == SQLITE_OK) {
+        committed = session.exec("COMMIT");
+      }
+    }
+    if (session.failure() != SQLITE_OK) result = failureResult(session, true);
+    if (result != kErrorSuccess) session.rollback();
+    // Our own write leaves the file as sound as the check found it.
+    if (committed) checked_ = fileStamp(path_);
+    found = session.storeDamaged() ||
+            (session.failure() == SQLITE_READONLY && headerRefusesWrites(connection.handle()));
+  }
+  connection.close();
+  if (!found && result != kErrorSuccess && result != kErrorFileNotFound) {
+    found = isUnusableStore(path_);
+  }
+  // Only a file that was at the path all along is the one found damaged.
+  if (found && fileIdentity(path_) == before) damaged = before;
+  return result;
+}
+
+RegResult RegistryAccess::read(const Body& body) {
+  RegResult result = kErrorSuccess;
+  // As for writes, damage counts only when a second try finds it again.
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (wait_.spent()) return kErrorCantRead;
+    bool damaged = false;
+    result = readOnce(body, damaged);
+    if (!damaged) return result;
+    checked_ = {};
+  }
+  return result;
+}
+
+RegResult RegistryAccess::readOnce(const Body& body, bool& damaged) {
+  StoreConnection connection;
+  const RegResult opened = connection.open(path_, false, wait_);
   if (opened != kErrorSuccess) return opened;
   StoreSession session(connection.handle());
-  if (!session.exec("BEGIN")) return readFailure(session.failure());
+  RegResult result = kErrorFileNotFound;
   int tables = 0;
-  session.run(
-      "SELECT count(*) FROM sqlite_schema WHERE type = 'table'"
-      " AND name IN ('registry_keys', 'registry_values')",
-      {}, [&](sqlite3_stmt* stmt) { tables = sqlite3_column_int(stmt, 0); });
-  // A store that was never written (an empty file) holds no keys.
-  RegResult result = tables == 2 ? body(session) : kErrorFileNotFound;
+  // The first read takes the lock that checkStore needs.
+  if (session.exec("BEGIN") &&
+      session.run("SELECT count(*) FROM sqlite_schema WHERE type = 'table'"
+                  " AND name IN ('registry_keys', 'registry_values')",
+                  {}, [&](sqlite3_stmt* stmt) { tables = sqlite3_column_int(stmt, 0); }) &&
+      checkStore(session) && tables == 2) {
+    result = body(session);
+  }
+  // (A store that was never written, an empty file, holds no keys.)
   session.rollback();
-  if (session.failure() != SQLITE_OK) result = readFailure(session.failure());
+  if (session.failure() != SQLITE_OK) result = failureResult(session, false);
+  damaged = session.storeDamaged();
   return result;
+}
+
+bool RegistryAccess::checkStore(StoreSession& session) {
+  const FileStamp stamp = fileStamp(path_);
+  if (stamp.identity.exists && stamp == checked_) return true;
+  // Damage that the store's own statements do not notice (a page of one
+  // table that another also claims, cells that overlap) loses writes that
+  // report success.
+  bool sound = false;
+  int findings = 0;
+  if (!session.run("PRAGMA quick_check", {}, [&](sqlite3_stmt* stmt) {
+        const unsigned char* text = sqlite3_column_text(stmt, 0);
+        sound = ++findings == 1 && text != nullptr &&
+                std::string_view(reinterpret_cast<const char*>(text)) == "ok";
+      })) {
+    return false;
+  }
+  if (!sound) {
+    session.markDamaged();
+    return false;
+  }
+  checked_ = stamp;
+  return true;
 }
 
 RegResult RegistryAccess::ensureKey(RegistryRoot root, std::string_view path) {

@@ -9,7 +9,9 @@
 #include <string>
 #include <string_view>
 
+#include "settings/lock_wait.h"
 #include "settings/registry_codes.h"
+#include "settings/store_file.h"
 
 namespace talvek {
 
@@ -20,8 +22,14 @@ class StoreSession;
 // names are matched the same way; the empty name is the key's default value.
 // Every operation returns a RegResult (see registry_codes.h) and never throws.
 //
-// A damaged store (corrupt, not a database, unreadable) reads as empty. The
+// A damaged store (corrupt, not a database, in a format or with tables the
+// store cannot use, unreadable, or failing SQLite's quick check, which runs
+// whenever the file has changed since it last passed) reads as empty. The
 // next write moves it aside to <path>.corrupt-<UTC time> and starts afresh.
+// A file counts as damaged only when a second try finds it so again, since
+// a read that failed once looks the same.
+//
+// A store locked by another instance is waited for as lockWait() allows.
 class RegistryAccess {
  public:
   // databasePath: the store's file; its directory is created by the first
@@ -61,16 +69,32 @@ class RegistryAccess {
 
   bool keyExists(RegistryRoot root, std::string_view path);
 
+  // How long operations wait for another instance's lock; limit it to bound
+  // the waiting of a whole run of operations.
+  LockWait& lockWait() { return wait_; }
+
  private:
   using Body = std::function<RegResult(StoreSession&)>;
 
   // Runs body in an immediate transaction, committing only when it returns
   // success. create: whether a missing store may be created.
   RegResult write(bool create, const Body& body);
+  // One try of write(). found: the file was damaged; `damaged` then names
+  // it, unless another instance has put another file in its place.
+  RegResult writeOnce(bool create, const Body& body, bool& found, FileIdentity& damaged);
   // Runs body in a read transaction; a store without tables is empty.
   RegResult read(const Body& body);
+  // One try of read(); damaged: the file looked damaged.
+  RegResult readOnce(const Body& body, bool& damaged);
+  // Inside a transaction that holds a lock (a read has run, or it began
+  // IMMEDIATE), so the file cannot change meanwhile: runs the quick check
+  // unless the file is as it was when it last passed. False on a failure or
+  // a damaged file, both recorded in the session.
+  bool checkStore(StoreSession& session);
 
   std::string path_;
+  LockWait wait_;
+  FileStamp checked_;
 };
 
 }  // namespace talvek

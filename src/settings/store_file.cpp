@@ -1,19 +1,20 @@
 #include "settings/store_file.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <ctime>
 
+#include "platform/unique_fd.h"
+#include "settings/lock_wait.h"
+
 namespace talvek {
 
 namespace {
-
-// Long enough to outlast another instance's write, which takes milliseconds;
-// short enough that a stuck lock does not freeze the window for long.
-constexpr int kBusyTimeoutMs = 5000;
 
 bool pathPresent(const std::string& path) {
   struct stat st;
@@ -35,9 +36,40 @@ RegResult makeParentDirectories(const std::string& path) {
   return kErrorSuccess;
 }
 
+// The directory part of path, "." for a bare name.
+std::string directoryOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+long long nanoseconds(const timespec& time) {
+  return static_cast<long long>(time.tv_sec) * 1000000000LL + time.tv_nsec;
+}
+
+// Renames path and its journal to the first free .corrupt- name.
+bool renameAside(const std::string& path) {
+  const std::time_t now = std::time(nullptr);
+  std::tm utc{};
+  gmtime_r(&now, &utc);
+  char stamp[32];
+  std::strftime(stamp, sizeof stamp, "%Y%m%dT%H%M%SZ", &utc);
+  std::string aside = path + ".corrupt-" + stamp;
+  for (int n = 2; pathPresent(aside); ++n) {
+    aside = path + ".corrupt-" + stamp + "-" + std::to_string(n);
+  }
+  if (::rename(path.c_str(), aside.c_str()) != 0) return false;
+  // A journal left beside a fresh file would be played back into it.
+  const std::string journal = path + "-journal";
+  if (pathPresent(journal) && ::rename(journal.c_str(), (aside + "-journal").c_str()) != 0) {
+    ::unlink(journal.c_str());
+  }
+  return true;
+}
+
 }  // namespace
 
-RegResult StoreConnection::open(const std::string& path, bool create) {
+RegResult StoreConnection::open(const std::string& path, bool create, LockWait& wait) {
   close();
   // SQLite would take an empty name as a private temporary database.
   if (path.empty()) return create ? kErrorAccessDenied : kErrorFileNotFound;
@@ -54,7 +86,7 @@ RegResult StoreConnection::open(const std::string& path, bool create) {
     return (rc & 0xff) == SQLITE_CANTOPEN || (rc & 0xff) == SQLITE_PERM ? kErrorAccessDenied
                                                                         : kErrorCantRead;
   }
-  sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+  sqlite3_busy_handler(db_, &LockWait::busyHandler, &wait);
   return kErrorSuccess;
 }
 
@@ -75,23 +107,25 @@ bool isUnusableStore(const std::string& path) {
   return !S_ISREG(st.st_mode) || ::access(path.c_str(), R_OK) != 0;
 }
 
-bool moveStoreAside(const std::string& path) {
-  const std::time_t now = std::time(nullptr);
-  std::tm utc{};
-  gmtime_r(&now, &utc);
-  char stamp[32];
-  std::strftime(stamp, sizeof stamp, "%Y%m%dT%H%M%SZ", &utc);
-  std::string aside = path + ".corrupt-" + stamp;
-  for (int n = 2; pathPresent(aside); ++n) {
-    aside = path + ".corrupt-" + stamp + "-" + std::to_string(n);
+FileStamp fileStamp(const std::string& path) {
+  struct stat st;
+  if (::lstat(path.c_str(), &st) != 0) return {};
+  return {
+      {true, st.st_dev, st.st_ino}, st.st_size, nanoseconds(st.st_mtim), nanoseconds(st.st_ctim)};
+}
+
+bool moveStoreAside(const std::string& path, const FileIdentity& damaged, LockWait& wait) {
+  UniqueFd directory(::open(directoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!directory.valid()) return false;
+  for (int attempt = 0; ::flock(directory.get(), LOCK_EX | LOCK_NB) != 0; ++attempt) {
+    // A file system without such locks: go on as one instance would.
+    if (errno != EWOULDBLOCK && errno != EINTR) break;
+    if (!wait.pause(attempt)) return false;
   }
-  if (::rename(path.c_str(), aside.c_str()) != 0) return false;
-  // A journal left beside a fresh file would be played back into it.
-  const std::string journal = path + "-journal";
-  if (pathPresent(journal) && ::rename(journal.c_str(), (aside + "-journal").c_str()) != 0) {
-    ::unlink(journal.c_str());
-  }
-  return true;
+  // Under the lock: another instance may have moved the file already and
+  // put a fresh store, perhaps in the middle of a write, in its place.
+  if (fileIdentity(path) != damaged) return true;
+  return renameAside(path);
 }
 
 }  // namespace talvek

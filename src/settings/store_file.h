@@ -12,6 +12,8 @@ struct sqlite3;
 
 namespace talvek {
 
+class LockWait;
+
 // One open connection, closed when the object goes away.
 class StoreConnection {
  public:
@@ -21,9 +23,10 @@ class StoreConnection {
   StoreConnection& operator=(const StoreConnection&) = delete;
 
   // Opens path for reading and writing (read-only when the file is
-  // write-protected) with a busy timeout. create: a missing file and its
-  // directories are created; otherwise a missing file is kErrorFileNotFound.
-  RegResult open(const std::string& path, bool create);
+  // write-protected); a lock held by another instance is waited for as
+  // `wait` allows. create: a missing file and its directories are created;
+  // otherwise a missing file is kErrorFileNotFound.
+  RegResult open(const std::string& path, bool create, LockWait& wait);
   void close();
 
   sqlite3* handle() const { return db_; }
@@ -44,13 +47,32 @@ struct FileIdentity {
 
 FileIdentity fileIdentity(const std::string& path);
 
+// Which file, in which state: any write to it changes its size, its times or
+// both. What a check of the store was made on.
+struct FileStamp {
+  FileIdentity identity;
+  off_t size = 0;
+  long long modified = 0;  // nanoseconds
+  long long changed = 0;   // nanoseconds
+
+  bool operator==(const FileStamp&) const = default;
+};
+
+FileStamp fileStamp(const std::string& path);
+
 // Something is at path that cannot be a store: not a regular file, or a
 // regular file this user may not read. A write-protected file is not one:
 // it is kept, and writes report kErrorAccessDenied.
 bool isUnusableStore(const std::string& path);
 
-// Renames path, with its rollback journal if any, to
-// path.corrupt-<YYYYMMDDTHHMMSSZ>[-n]. False if it could not be moved.
-bool moveStoreAside(const std::string& path);
+// Renames the damaged file at path, with its rollback journal if any, to
+// path.corrupt-<YYYYMMDDTHHMMSSZ>[-n] -- but only while path still names
+// `damaged`. Instances that find the same file damaged take turns under a
+// lock on the directory, so the one that comes second finds the file gone
+// and leaves the fresh store that took its place, and that store's journal,
+// alone. True when path no longer names the damaged file (moved here or by
+// another instance); false when it could not be moved or the lock could
+// not be had within `wait`.
+bool moveStoreAside(const std::string& path, const FileIdentity& damaged, LockWait& wait);
 
 }  // namespace talvek

@@ -59,7 +59,26 @@ void StoreSession::rollback() {
 }
 
 bool StoreSession::storeDamaged() const {
-  return failure_ == SQLITE_CORRUPT || failure_ == SQLITE_NOTADB;
+  switch (failure_) {
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+    // "unsupported file format", a table of the same name with other columns
+    case SQLITE_ERROR:
+    case SQLITE_FORMAT:
+    case SQLITE_MISMATCH:
+    case SQLITE_CONSTRAINT:
+    case SQLITE_TOOBIG:
+    // What SQLite answers for some damaged headers (an unknown text
+    // encoding); a store of a few pages does not run out of memory.
+    case SQLITE_NOMEM:
+      return true;
+    default:
+      return false;
+  }
+}
+
+void StoreSession::markDamaged() {
+  fail(SQLITE_CORRUPT);
 }
 
 bool StoreSession::fail(int rc) {

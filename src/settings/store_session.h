@@ -42,8 +42,14 @@ class StoreSession {
 
   // The SQLite primary result code of the first failure, or SQLITE_OK.
   int failure() const { return failure_; }
-  // The failure is the file's fault: corrupt or not a database at all.
+  // The failure is the file's fault: corrupt, not a database at all, or a
+  // database whose format or tables the store's statements, which are right
+  // for every store it writes, cannot use. Not a lock, I/O, space or
+  // permission failure, which passes. As SQLite reports it: a read that
+  // failed can look like damage too.
   bool storeDamaged() const;
+  // Records that a check of the file found it damaged, as a failure.
+  void markDamaged();
 
  private:
   bool fail(int rc);

@@ -25,12 +25,13 @@ std::string randomKey(std::mt19937& rng, size_t size) {
 
 // What the file job did byte by byte: key character and position k mod n.
 std::vector<uint8_t> byteByByte(std::vector<uint8_t> data, const std::string& key, bool encode,
-                                uint32_t position) {
-  const uint32_t n = static_cast<uint32_t>(key.size());
-  uint32_t p = position % n;
+                                uint64_t position) {
+  const uint64_t n = key.size();
+  uint64_t p = position % n;
   for (uint8_t& b : data) {
     const auto k = static_cast<int8_t>(key[p]);
-    b = encode ? encodeByte(b, k, p) : decodeByte(b, k, p);
+    const auto at = static_cast<uint32_t>(p);
+    b = encode ? encodeByte(b, k, at) : decodeByte(b, k, at);
     if (++p == n) p = 0;
   }
   return data;
@@ -61,14 +62,16 @@ TEST_P(BlockTransformTest, MatchesTheByteFunctions) {
     for (bool encode : {true, false}) {
       const BlockTransform transform(key, encode, GetParam());
       for (size_t size : sizes) {
-        std::uniform_int_distribution<uint32_t> pick(0, static_cast<uint32_t>(n) - 1);
-        for (uint32_t position : {0u, pick(rng), static_cast<uint32_t>(n - 1), 0xFFFFFFFFu}) {
+        std::uniform_int_distribution<uint64_t> pick(0, n - 1);
+        // File offsets past 4 GiB are positions too.
+        for (uint64_t position : {uint64_t{0}, pick(rng), uint64_t{n - 1}, uint64_t{0xFFFFFFFF},
+                                  (uint64_t{1} << 40) + 3, ~uint64_t{0}}) {
           const std::vector<uint8_t> data = randomBytes(rng, size);
           std::vector<uint8_t> actual = data;
-          const uint32_t next = transform.apply(actual.data(), actual.size(), position);
+          const uint64_t next = transform.apply(actual.data(), actual.size(), position);
           ASSERT_EQ(actual, byteByByte(data, key, encode, position))
               << "n " << n << " size " << size << " position " << position;
-          ASSERT_EQ(next, static_cast<uint32_t>((position % n + size) % n));
+          ASSERT_EQ(next, (position % n + size) % n);
         }
       }
     }
@@ -83,7 +86,7 @@ TEST_P(BlockTransformTest, ContinuesAcrossCalls) {
     const std::vector<uint8_t> data = randomBytes(rng, 300000);
     std::vector<uint8_t> actual = data;
     std::uniform_int_distribution<size_t> chunk(0, 5000);
-    uint32_t position = 0;
+    uint64_t position = 0;
     for (size_t done = 0; done < actual.size();) {
       const size_t size = std::min(chunk(rng), actual.size() - done);
       position = transform.apply(actual.data() + done, size, position);
@@ -118,6 +121,33 @@ INSTANTIATE_TEST_SUITE_P(AllPaths, BlockTransformTest,
                          [](const ::testing::TestParamInfo<CodePath>& info) {
                            return std::string(codePathName(info.param));
                          });
+
+// Keys of 2^32 characters or more are as long as a file can hold; a 32-bit
+// period made such a key's period 0 (no transform at all) or cut it short.
+TEST(KeyPositions, AdvanceWrapsExactlyForEveryPeriod) {
+  constexpr uint64_t k4G = uint64_t{1} << 32;
+  constexpr uint64_t kMax = ~uint64_t{0};
+  struct Case {
+    uint64_t position, count, period, expected;
+  };
+  for (const Case& c : std::vector<Case>{
+           {0, 1, k4G, 1},
+           {k4G - 1, 1, k4G, 0},
+           {k4G - 1, 1, k4G + 2, k4G},
+           {k4G + 1, 1, k4G + 2, 0},
+           {5, k4G + 2, k4G + 2, 5},
+           {3, 2 * k4G + 5, k4G + 2, 4},
+           {kMax - 1, 2, kMax, 1},
+           {kMax, kMax, kMax, 0},
+           // The sum passes 2^64 and must still wrap only once.
+           {(uint64_t{1} << 63) + 5, uint64_t{1} << 63, (uint64_t{1} << 63) + 7,
+            (uint64_t{1} << 63) - 2},
+           {12, 7, 1, 0},
+       }) {
+    EXPECT_EQ(advanceKeyPosition(c.position, c.count, c.period), c.expected)
+        << c.position << " + " << c.count << " mod " << c.period;
+  }
+}
 
 TEST(CodePaths, PortableIsAlwaysThereAndBestIsSupported) {
   EXPECT_TRUE(codePathSupported(CodePath::Portable));

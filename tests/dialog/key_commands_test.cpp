@@ -116,6 +116,7 @@ TEST_F(GenerateKeyTest, WritesAPrivatePrintableKeyThatReadsBackWithOneLineFeed) 
 TEST_F(GenerateKeyTest, AnExistingFileIsReplacedOnlyAfterYes) {
   const std::string path = dir_.file("old.mk");
   writeFile(path, "old key");
+  ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
   window_.texts[IDC_KEY_FILE] = "before";
 
   window_.fileChoices.push_back(path);
@@ -132,6 +133,10 @@ TEST_F(GenerateKeyTest, AnExistingFileIsReplacedOnlyAfterYes) {
   EXPECT_NE(readFile(path), "old key");
   EXPECT_EQ(readFile(path).find_first_of("\r\n"), std::string::npos);
   EXPECT_EQ(window_.controlText(IDC_KEY_FILE), path);
+  // A key is a secret, whatever the file it replaces let others do.
+  struct stat st;
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
 }
 
 TEST_F(GenerateKeyTest, APathThatCannotBeCreatedIsRefused) {

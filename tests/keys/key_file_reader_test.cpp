@@ -80,5 +80,16 @@ TEST_F(KeyFileReaderTest, AcceptsBinaryFilesOfAnySize) {
   EXPECT_EQ(keyOf(big), big + "\n");
 }
 
+// A key file may be as large as any file; its text takes memory for its size
+// and the added line feed, not the doubling a growing string would take.
+TEST_F(KeyFileReaderTest, TakesMemoryForTheFileOnly) {
+  const std::string big((1 << 20) + 5, 'k');
+  writeFile(dir_.file("big.mk"), big);
+  std::string key;
+  ASSERT_TRUE(readKeyFile(dir_.file("big.mk"), key));
+  EXPECT_EQ(key.size(), big.size() + 1);
+  EXPECT_LE(key.capacity(), big.size() + 1);
+}
+
 }  // namespace
 }  // namespace talvek

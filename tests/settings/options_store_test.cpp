@@ -2,9 +2,11 @@
 #include "settings/options_store.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <string>
 
 #include "settings_test_env.h"
@@ -114,6 +116,89 @@ TEST_F(OptionsStoreTest, DamagedStoreFallsBackThenStartsAfresh) {
       1u);
 }
 
+// Another process holding the store's lock, as an instance in the middle
+// of a write would, until the object goes away.
+class StoreLockedElsewhere {
+ public:
+  explicit StoreLockedElsewhere(const std::string& path) {
+    int ready[2];
+    if (::pipe(ready) != 0 || ::pipe(release_) != 0) {
+      ADD_FAILURE() << "pipe";
+      return;
+    }
+    child_ = ::fork();
+    if (child_ == 0) {
+      sqlite3* db = nullptr;
+      const bool locked =
+          sqlite3_open(path.c_str(), &db) == SQLITE_OK &&
+          sqlite3_exec(db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) == SQLITE_OK;
+      const char byte = locked ? 'L' : 'F';
+      (void)!::write(ready[1], &byte, 1);
+      ::close(release_[1]);
+      char ignored;
+      while (::read(release_[0], &ignored, 1) > 0) {
+      }
+      ::_exit(0);
+    }
+    ::close(ready[1]);
+    ::close(release_[0]);
+    char byte = 0;
+    EXPECT_EQ(::read(ready[0], &byte, 1), 1);
+    EXPECT_EQ(byte, 'L') << "the store could not be locked";
+    ::close(ready[0]);
+  }
+  ~StoreLockedElsewhere() {
+    ::close(release_[1]);
+    if (child_ > 0) ::waitpid(child_, nullptr, 0);
+  }
+
+ private:
+  int release_[2] = {-1, -1};
+  pid_t child_ = -1;
+};
+
+// A start or a close finding the store locked waits about a second in all,
+// not per operation, then goes on without it: the default option, no write.
+TEST_F(OptionsStoreTest, ALockedStoreCostsAboutASecondAtStartAndAtClose) {
+  using std::chrono::milliseconds;
+  options_.loadOptType();
+  options_.saveOptType(false);
+  {
+    StoreLockedElsewhere lock(storePath());
+    EXPECT_EQ(options_.loadOptType(), kOptPassword);
+    EXPECT_TRUE(registry_.lockWait().spent());
+    // The first operation spends the second; the others do not wait again.
+    EXPECT_GE(registry_.lockWait().waited(), kStoreWaitPerStartOrClose);
+    EXPECT_LE(registry_.lockWait().waited(), kStoreWaitPerStartOrClose + milliseconds(300));
+
+    options_.saveOptType(true);
+    EXPECT_TRUE(registry_.lockWait().spent());
+    EXPECT_LE(registry_.lockWait().waited(), kStoreWaitPerStartOrClose + milliseconds(300));
+  }
+  // The save was skipped; the next start finds the store free again.
+  EXPECT_EQ(options_.loadOptType(), kOptKeyFile);
+  EXPECT_FALSE(registry_.lockWait().spent());
+  EXPECT_EQ(registry_.lockWait().waited(), milliseconds(0));
+}
+
+// Once a limited wait is spent, operations fail at once without touching
+// the store, until the limit is set again.
+TEST_F(OptionsStoreTest, ASpentWaitLeavesTheStoreAlone) {
+  using std::chrono::milliseconds;
+  options_.saveOptType(false);
+  StoreLockedElsewhere lock(storePath());
+  registry_.lockWait().limit(milliseconds(50));
+  EXPECT_EQ(registry_.ensureKey(HKEY_CURRENT_USER, "Other"), kErrorCantWrite);
+  const milliseconds waited = registry_.lockWait().waited();
+  EXPECT_GE(waited, milliseconds(50));
+  std::uint32_t value = 0;
+  EXPECT_EQ(storedOptType(value), kErrorCantRead);
+  EXPECT_EQ(registry_.writeDword(HKEY_CURRENT_USER, ProductKeyPath, "optType", 1), kErrorCantWrite);
+  EXPECT_EQ(registry_.lockWait().waited(), waited);
+  EXPECT_TRUE(
+      namesStartingWith(temp_.path() + "/config/Brellam/Talvek", "registry.db.corrupt-").empty());
+}
+
 TEST_F(OptionsStoreTest, NoUsableLocationStillGivesPassword) {
   // A file where the store's directory should be: nothing can be created.
   writeFile(temp_.path() + "/blocked", "");
@@ -140,17 +225,20 @@ TEST_F(OptionsStoreTest, TwoInstancesSavingAtOnce) {
       }
       RegistryAccess registry(storePath());
       OptionsStore options(registry, kProgram);
+      // The same writes outside a close's one second of waiting, so that a
+      // slow disk cannot make them give up.
+      RegistryAccess direct(storePath());
       int failures = 0;
       const std::uint32_t mine = child == 0 ? 1009 : 1010;
       for (int i = 0; i < kSaves; ++i) {
         options.saveOptType(child == 0);
         // The same write once more, to see its result under contention.
-        if (registry.writeDword(HKEY_CURRENT_USER, ProductKeyPath, "optType", mine) !=
+        if (direct.writeDword(HKEY_CURRENT_USER, ProductKeyPath, "optType", mine) !=
             kErrorSuccess) {
           ++failures;
         }
         std::uint32_t value = 0;
-        if (registry.readDword(HKEY_CURRENT_USER, ProductKeyPath, "optType", value) !=
+        if (direct.readDword(HKEY_CURRENT_USER, ProductKeyPath, "optType", value) !=
                 kErrorSuccess ||
             (value != 1009 && value != 1010)) {
           ++failures;

@@ -9,8 +9,11 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "child_process.h"
+#include "settings/lock_wait.h"
+#include "settings/store_file.h"
 #include "settings/user_dirs.h"
 #include "settings_test_env.h"
 #include "temp_dir.h"
@@ -272,6 +275,126 @@ TEST_F(DamagedStoreTest, OverwrittenPages) {
   for (std::size_t i = 4096; i < damaged.size(); ++i) damaged[i] = '\xff';
   writeFile(storePath(), damaged);
   expectRecovery(damaged);
+}
+
+// Files that SQLite opens and that the store's statements read or write
+// without a complaint, or with one that used to pass for a lock or I/O
+// failure: writes were lost, or failed forever without the file being moved.
+TEST_F(DamagedStoreTest, DamageTheStatementsMiss) {
+  struct Case {
+    const char* name;
+    std::string bytes;
+  };
+  std::string unsupported = original_;
+  unsupported[47] = 5;  // schema format number, 1 to 4
+  // Found by fuzzing: overlapping cells and a child pointer past the end.
+  // Writes report success; the quick check finds it.
+  const std::string lost = readFile(TALVEK_SETTINGS_TEST_DATA "/lost_writes.db");
+  for (const Case& c :
+       {Case{"unsupported schema format", unsupported}, Case{"lost writes", lost}}) {
+    SCOPED_TRACE(c.name);
+    writeFile(storePath(), c.bytes);
+    expectRecovery(c.bytes);
+    for (const auto& name : namesStartingWith(storeDir(), "registry.db.corrupt-")) {
+      std::filesystem::remove(storeDir() + "/" + name);
+    }
+  }
+}
+
+// A write version that only a future SQLite writes: the file reads, but no
+// write would ever take; it goes aside like a damaged one.
+TEST_F(DamagedStoreTest, NewerFormatThatTakesNoWrites) {
+  std::string newer = original_;
+  newer[18] = 3;
+  writeFile(storePath(), newer);
+  std::uint32_t value = 0;
+  EXPECT_EQ(registry_.readDword(HKEY_CURRENT_USER, "Software\\Brellam\\Talvek", "n", value),
+            kErrorSuccess);
+  EXPECT_EQ(value, 42u);
+  EXPECT_EQ(registry_.ensureKey(HKEY_CURRENT_USER, "K"), kErrorSuccess);
+  EXPECT_TRUE(registry_.keyExists(HKEY_CURRENT_USER, "K"));
+  const auto aside = namesStartingWith(storeDir(), "registry.db.corrupt-");
+  ASSERT_EQ(aside.size(), 1u);
+  EXPECT_EQ(readFile(storeDir() + "/" + aside[0]), newer);
+}
+
+// Another instance moved the damaged file aside first and is writing a fresh
+// store in its place, journal and all: only the file found damaged goes.
+TEST_F(DamagedStoreTest, OnlyTheFileFoundDamagedIsMovedAside) {
+  writeFile(storePath(), std::string(5000, 'x'));
+  const FileIdentity damaged = fileIdentity(storePath());
+  LockWait wait;
+  ASSERT_EQ(::rename(storePath().c_str(), (storePath() + ".corrupt-by-another").c_str()), 0);
+  ASSERT_EQ(registry_.ensureKey(HKEY_CURRENT_USER, "Fresh"), kErrorSuccess);
+  const std::string fresh = readFile(storePath());
+  writeFile(storePath() + "-journal", "a live journal");
+
+  EXPECT_TRUE(moveStoreAside(storePath(), damaged, wait));
+  EXPECT_EQ(readFile(storePath()), fresh);
+  EXPECT_EQ(readFile(storePath() + "-journal"), "a live journal");
+  EXPECT_TRUE(namesStartingWith(storeDir(), "registry.db.corrupt-2").empty());
+
+  // The file found damaged goes, with its journal.
+  EXPECT_TRUE(moveStoreAside(storePath(), fileIdentity(storePath()), wait));
+  EXPECT_FALSE(pathExists(storePath()));
+  EXPECT_FALSE(pathExists(storePath() + "-journal"));
+  EXPECT_EQ(namesStartingWith(storeDir(), "registry.db.corrupt-2").size(), 2u);
+}
+
+// Instances that start together on a damaged store all recover it: one
+// moves it aside, none moves the fresh store that follows, every write
+// takes.
+TEST_F(DamagedStoreTest, SeveralInstancesRecoverTogether) {
+  constexpr int kInstances = 6;
+  constexpr int kRounds = 3;
+  for (int round = 0; round < kRounds; ++round) {
+    SCOPED_TRACE(round);
+    const std::string damaged(5000 + round, 'x');
+    writeFile(storePath(), damaged);
+    int go[2];
+    ASSERT_EQ(::pipe(go), 0);
+    std::vector<pid_t> children;
+    for (int child = 0; child < kInstances; ++child) {
+      const pid_t pid = ::fork();
+      ASSERT_GE(pid, 0);
+      if (pid == 0) {
+        ::close(go[1]);
+        char byte;
+        while (::read(go[0], &byte, 1) > 0) {
+        }
+        RegistryAccess registry(storePath());
+        const std::string key = "Software\\Instance" + std::to_string(child);
+        int failed = 0;
+        for (std::uint32_t i = 0; i < 2; ++i) {
+          std::uint32_t value = 0;
+          if (registry.ensureKey(HKEY_CURRENT_USER, key) != kErrorSuccess) failed |= 1;
+          if (registry.writeDword(HKEY_CURRENT_USER, key, "n", i) != kErrorSuccess) failed |= 2;
+          if (registry.readDword(HKEY_CURRENT_USER, key, "n", value) != kErrorSuccess ||
+              value != i) {
+            failed |= 4;
+          }
+        }
+        ::_exit(failed);
+      }
+      children.push_back(pid);
+    }
+    ::close(go[0]);
+    ::close(go[1]);
+    for (pid_t pid : children) {
+      int status = 0;
+      ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+          << "failed: " << (WIFEXITED(status) ? WEXITSTATUS(status) : -status);
+    }
+    const auto aside = namesStartingWith(storeDir(), "registry.db.corrupt-");
+    ASSERT_EQ(aside.size(), 1u);
+    EXPECT_EQ(readFile(storeDir() + "/" + aside[0]), damaged);
+    for (int child = 0; child < kInstances; ++child) {
+      EXPECT_TRUE(
+          registry_.keyExists(HKEY_CURRENT_USER, "Software\\Instance" + std::to_string(child)));
+    }
+    std::filesystem::remove(storeDir() + "/" + aside[0]);
+  }
 }
 
 TEST_F(DamagedStoreTest, StaleJournalGoesAsideWithIt) {

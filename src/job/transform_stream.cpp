@@ -221,7 +221,8 @@ bool transformStreamToFile(const StreamEnd& input, const std::string& destinatio
       job,
       [&](int, int out) {
         JobReport detail;
-        Pump pump(input, StreamEnd{out, destination}, progress, 0, detail);
+        const StreamEnd to{out, destination};  // the pump keeps a reference
+        Pump pump(input, to, progress, 0, detail);
         const JobFailure failure = pump.run(&transform);
         return LoopOutcome{failure, detail.operation, detail.error, pump.moved()};
       },

@@ -97,7 +97,10 @@ Decision decideCall(SysCall call) {
   if (!s.everyThread && !pthread_equal(pthread_self(), s.owner)) return {};
   const size_t index = static_cast<size_t>(call);
   const int n = ++s.counts[index];
-  for (const Rule& rule : s.rules) {
+  // The latest rule that covers the call decides, so that a fault armed
+  // after a limit acts on the calls the limit covers.
+  for (auto it = s.rules.rbegin(); it != s.rules.rend(); ++it) {
+    const Rule& rule = *it;
     if (rule.call != call || n < rule.first || n > rule.last) continue;
     s.fired[index] = true;
     return rule.fail ? Decision{Decision::Fail, rule.error, 0}

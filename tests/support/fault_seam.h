@@ -38,7 +38,8 @@ const char* sysCallName(SysCall call);
 // plan is made. By default only the calls of the thread that made the plan
 // are counted and faulted, so a test's helpers on other threads are left
 // alone; onEveryThread() changes that. A call that fails does nothing and
-// sets errno; a call that is cut short does the part it is given.
+// sets errno; a call that is cut short does the part it is given. Where
+// several rules cover a call, the one added last decides.
 //
 //   FaultPlan plan;
 //   plan.failAt(SysCall::Fsync, 3, EIO).limitBytes(SysCall::Pwrite, 1000);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 
 namespace talvek::test {
@@ -63,6 +64,9 @@ class FaultPlan {
   // From call number nth on, every call moves at most maxBytes bytes. Only
   // for the calls that move bytes.
   FaultPlan& limitBytes(SysCall call, size_t maxBytes, int nth = 1);
+  // Runs action just before call number nth, which then goes ahead: a
+  // signal, say, that arrives at exactly that point.
+  FaultPlan& runBefore(SysCall call, int nth, std::function<void()> action);
   // Counts and faults the calls of every thread, not only of this one.
   FaultPlan& onEveryThread();
 

@@ -248,10 +248,15 @@ TEST_F(JobTest, KeepsAReplacedFilesAttributesAndGivesANewOneTheSourcesMode) {
   ASSERT_TRUE(transformFile(file("src"), file("private.tc"), kKey, true, true));
   ASSERT_EQ(::chmod(file("src").c_str(), 0755), 0);
   ASSERT_TRUE(transformFile(file("src"), file("program.tc"), kKey, true, true));
+  // Nor does cp pass on set-user-ID and set-group-ID: bytes of another
+  // kind must not run as the source's owner.
+  ASSERT_EQ(::chmod(file("src").c_str(), 06755), 0);
+  ASSERT_TRUE(transformFile(file("src"), file("setid.tc"), kKey, true, true));
   ::umask(old);
   EXPECT_EQ(modeOf(file("private.tc")), 0600u);
   EXPECT_EQ(modeOf(file("program.tc")), 0755u);
-  expectNoStrayFiles({"src", "dst", "private.tc", "program.tc"});
+  EXPECT_EQ(modeOf(file("setid.tc")), 0755u);
+  expectNoStrayFiles({"src", "dst", "private.tc", "program.tc", "setid.tc"});
 }
 
 // Where a job is asked to stop: at its first report, half-way, or at its

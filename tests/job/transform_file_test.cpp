@@ -276,14 +276,19 @@ TEST_F(JobTest, AStoppedJobLeavesTheDestinationAsItWasAndNothingElse) {
       test::writeFile(file("linked"), old);
       ASSERT_EQ(::link(file("linked").c_str(), file("second").c_str()), 0);
       JobReport report;
+      bool refused = false;
+      int reportsAfterRefusal = 0;
       const bool done = transformFile(file("src"), file(destination), kKey, true, true, &report,
-                                      [at](uint64_t bytes, uint64_t total) {
-                                        if (at == StopAt::Start) return false;
-                                        if (at == StopAt::Middle) return bytes < total / 2;
-                                        return bytes < total;
+                                      [&](uint64_t bytes, uint64_t total) {
+                                        if (refused) ++reportsAfterRefusal;
+                                        refused = at == StopAt::Start ||
+                                                  (at == StopAt::Middle && bytes >= total / 2) ||
+                                                  bytes >= total;
+                                        return !refused;
                                       });
       EXPECT_FALSE(done);
       EXPECT_EQ(report.failure, JobFailure::Stopped);
+      EXPECT_EQ(reportsAfterRefusal, 0) << "the job went on after it was asked to stop";
       EXPECT_TRUE(test::readFile(file("src")) == data);
       EXPECT_EQ(test::readFile(file("dst")), old);
       EXPECT_EQ(test::readFile(file("linked")), old);

@@ -18,6 +18,7 @@
 #include <tuple>
 
 #include "child_process.h"
+#include "platform/unique_fd.h"
 #include "temp_dir.h"
 
 namespace talvek::test {
@@ -31,8 +32,12 @@ struct Outcome {
 
 class CliProcessTest : public ::testing::Test {
  public:
-  // In a child on a new terminal.
-  [[noreturn]] void execForTerminal(const std::vector<std::string>& args) const { exec(args); }
+  // In a child on a new terminal; standard output goes to `output` if given.
+  [[noreturn]] void execForTerminal(const std::vector<std::string>& args,
+                                    const std::string& output) const {
+    if (!output.empty()) redirect(output, STDOUT_FILENO, O_WRONLY | O_CREAT | O_TRUNC);
+    exec(args);
+  }
 
  protected:
   CliProcessTest() { ::mkdir(dir_.file("tmp").c_str(), 0700); }
@@ -41,18 +46,33 @@ class CliProcessTest : public ::testing::Test {
     return {"TMPDIR=" + dir_.file("tmp"), "HOME=" + dir_.path(), "LC_ALL=" + locale_};
   }
 
-  // Runs talvek-cli with `input` as standard input (a file, never a terminal)
-  // and its output in files; `asUser`, when set, switches to that user first.
+  // Runs talvek-cli with `input` as standard input (a file, or a pipe with
+  // pipedInput_, never a terminal) and its output in files; `asUser`, when
+  // set, switches to that user first.
   Outcome run(const std::vector<std::string>& args, const std::string& input = "",
               const std::function<bool()>& asUser = {}) {
     writeFile(dir_.file(".stdin"), input);
+    int ends[2] = {-1, -1};
+    if (pipedInput_ && ::pipe2(ends, O_CLOEXEC) != 0) return {};
     const pid_t pid = ::fork();
     if (pid == 0) {
-      redirect(dir_.file(".stdin"), STDIN_FILENO, O_RDONLY);
+      if (pipedInput_) {
+        if (::dup2(ends[0], STDIN_FILENO) < 0) ::_exit(126);
+      } else {
+        redirect(dir_.file(".stdin"), STDIN_FILENO, O_RDONLY);
+      }
       redirect(dir_.file(".stdout"), STDOUT_FILENO, O_WRONLY | O_CREAT | O_TRUNC);
       redirect(dir_.file(".stderr"), STDERR_FILENO, O_WRONLY | O_CREAT | O_TRUNC);
       if (asUser && !asUser()) ::_exit(125);
       exec(args);
+    }
+    if (pipedInput_) {
+      ::close(ends[0]);
+      // A program that stops reading early must not end this one by SIGPIPE.
+      const auto previous = ::signal(SIGPIPE, SIG_IGN);
+      (void)writeAll(ends[1], input.data(), input.size());
+      ::close(ends[1]);
+      ::signal(SIGPIPE, previous);
     }
     Outcome outcome;
     outcome.status = waitFor(pid);
@@ -89,6 +109,7 @@ class CliProcessTest : public ::testing::Test {
 
   TempDir dir_;
   std::string locale_ = "C";
+  bool pipedInput_ = false;
 };
 
 // Over talvek-cli's progress bar threshold.
@@ -219,11 +240,24 @@ TEST_F(CliProcessTest, UsageErrorsHelpAndVersion) {
     EXPECT_EQ(outcome.status, 2) << text;
     EXPECT_NE(outcome.err.find(text), std::string::npos) << outcome.err;
   }
-  // A line of the longest length is a password like any other.
-  EXPECT_EQ(run({"encode", file("in"), file("out"), "--password-stdin"},
-                std::string(1 << 20, 'p') + "\nrest")
-                .status,
-            0);
+  // A line of the longest length is a password like any other, with either
+  // line end, from a file or a pipe (read byte by byte).
+  for (const bool piped : {false, true}) {
+    pipedInput_ = piped;
+    for (const char* end : {"\n", "\r\n"}) {
+      EXPECT_EQ(run({"encode", file("in"), file("out"), "--password-stdin", "--yes"},
+                    std::string(1 << 20, 'p') + end + "rest")
+                    .status,
+                0)
+          << piped;
+    }
+    EXPECT_EQ(run({"encode", file("in"), file("out"), "--password-stdin", "--yes"},
+                  std::string((1 << 20) + 1, 'p') + "\n")
+                  .status,
+              2)
+        << piped;
+  }
+  pipedInput_ = false;
 
   const Outcome help = run({"--help"});
   EXPECT_EQ(help.status, 0);
@@ -431,9 +465,10 @@ bool echoing(int master) {
 // talvek-cli on a new pseudo-terminal, as someone at a terminal runs it.
 class OnATerminal {
  public:
-  OnATerminal(CliProcessTest& test, const std::vector<std::string>& args) {
+  OnATerminal(CliProcessTest& test, const std::vector<std::string>& args,
+              const std::string& output = "") {
     pid_ = ::forkpty(&master_, nullptr, nullptr, nullptr);
-    if (pid_ == 0) test.execForTerminal(args);
+    if (pid_ == 0) test.execForTerminal(args, output);
   }
   ~OnATerminal() {
     if (master_ >= 0) ::close(master_);
@@ -533,6 +568,21 @@ TEST_F(CliProcessTest, OnATerminalQuietModeShowsNothingAndAsksNothing) {
   EXPECT_NE(noQuestion.seen().find("n (--quiet asks nothing; --yes answers yes)"),
             std::string::npos)
       << noQuestion.seen();
+}
+
+TEST_F(CliProcessTest, OnATerminalAFilterShowsProgressOnlyWhenItsOutputIsAFile) {
+  writeFile(file("big"), std::string(kBigFile, 'b'));
+  writeFile(file("pw"), "pass word");
+  // Standard output redirected while standard error stays on the terminal.
+  // Not a regular file (a pipe, a pager, here a device): no bar in the way.
+  for (const auto& [output, bar] :
+       std::vector<std::pair<std::string, bool>>{{file("out.tc"), true}, {"/dev/null", false}}) {
+    OnATerminal terminal(*this, {"encode", file("big"), "-", "--password-file", file("pw")},
+                         output);
+    EXPECT_EQ(terminal.finish(), 0) << terminal.seen();
+    EXPECT_EQ(terminal.seen().find("100%") != std::string::npos, bar) << terminal.seen();
+  }
+  EXPECT_EQ(readFile(file("out.tc")).size(), kBigFile);
 }
 
 TEST_F(CliProcessTest, EncodedBytesAreNeverWrittenToATerminal) {

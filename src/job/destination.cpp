@@ -1,6 +1,7 @@
 #include "job/destination.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,11 +21,19 @@ DestinationState probeDestination(const std::string& path) {
   // A dangling link: writing through it would create its target, so probe that.
   std::string target;
   if (!resolveFinalLink(path, &target)) return DestinationState::NotCreatable;
+  // A signal that ended the process between creating the file and removing
+  // it would leave an empty file at the destination: signals wait until it
+  // is gone.
+  sigset_t all;
+  sigset_t previous;
+  sigfillset(&all);
+  ::pthread_sigmask(SIG_BLOCK, &all, &previous);
   UniqueFd fd(::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-  if (!fd.valid()) return DestinationState::NotCreatable;
+  const bool created = fd.valid();
   fd.reset();
-  (void)wipeFile(target, 1);
-  return DestinationState::Creatable;
+  if (created) (void)wipeFile(target, 1);
+  ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  return created ? DestinationState::Creatable : DestinationState::NotCreatable;
 }
 
 }  // namespace talvek

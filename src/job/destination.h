@@ -12,8 +12,10 @@ enum class DestinationState : int {
 };
 
 // A path that does not exist is tested by creating and removing a file there
-// (through a dangling link, at the link's target). An existing path that is
-// not a regular file (a directory, a FIFO, a device) is never opened.
+// (through a dangling link, at the link's target), with the calling thread's
+// signals held meanwhile so that none can end the process and leave it. An
+// existing path that is not a regular file (a directory, a FIFO, a device) is
+// never opened.
 DestinationState probeDestination(const std::string& path);
 
 }  // namespace talvek

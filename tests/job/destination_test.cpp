@@ -3,8 +3,12 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
+
+#include "fault_seam.h"
 #include "job_test_support.h"
 
 namespace talvek {
@@ -26,6 +30,21 @@ TEST_F(JobTest, ProbeOfAFreeNameLeavesNothingBehind) {
   ASSERT_EQ(::symlink("target", file("dangling").c_str()), 0);
   EXPECT_EQ(probeDestination(file("dangling")), DestinationState::Creatable);
   expectNoStrayFiles({"dangling"});
+}
+
+TEST_F(JobTest, ProbeInterruptedByASignalLeavesNothingBehind) {
+  // The signal comes between creating the probe's file and removing it; the
+  // process ends by it, but only once the file is gone.
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    const int status = test::runInChild([&] {
+      ::signal(signal, SIG_DFL);
+      test::FaultPlan plan;
+      plan.runBefore(test::SysCall::Unlink, 1, [signal] { ::raise(signal); });
+      return probeDestination(file("new.tc")) == DestinationState::Creatable ? 0 : 1;
+    });
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+    expectNoStrayFiles({});
+  }
 }
 
 TEST_F(JobTest, ProbeRefusesWhatCannotBeAFile) {

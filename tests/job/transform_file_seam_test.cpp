@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -158,10 +159,34 @@ TEST_F(JobSeamTest, SyncsTheResultBeforeItCountsAndTheBackupBeforeOverwriting) {
     EXPECT_EQ(report.operation, "fsync");
     expectPromisedState(expect.scenario, false, report);
   }
-  prepare(kScenarios[3]);
-  FaultPlan plan;
-  ASSERT_TRUE(run(kScenarios[3], nullptr));
-  EXPECT_EQ(plan.calls(SysCall::Fsync), 3) << "backup, destination, zeros";
+  // A renamed result: the file, then its directory so that the rename
+  // lasts. In place: the backup, the destination, the zeros over the backup.
+  const int syncs[] = {2, 2, 2, 3, 3};
+  for (size_t i = 0; i < std::size(kScenarios); ++i) {
+    prepare(kScenarios[i]);
+    FaultPlan plan;
+    ASSERT_TRUE(run(kScenarios[i], nullptr));
+    EXPECT_EQ(plan.calls(SysCall::Fsync), syncs[i]) << kScenarios[i].name;
+  }
+}
+
+TEST_F(JobSeamTest, AFailureNamesTheDestinationAsGivenNotTheFileBehindALink) {
+  for (SysCall kind : {SysCall::Openat, SysCall::Pwrite, SysCall::Fsync, SysCall::Renameat}) {
+    SCOPED_TRACE(test::sysCallName(kind));
+    prepare(kScenarios[1]);
+    ASSERT_EQ(::symlink("dst", file("link").c_str()), 0);
+    JobReport report;
+    {
+      FaultPlan plan;
+      plan.failAt(kind, 1, EIO);
+      EXPECT_FALSE(transformFile(file("src"), file("link"), kKey, true, true, &report));
+    }
+    EXPECT_EQ(report.failure, JobFailure::WriteFailed);
+    EXPECT_EQ(report.path, file("link"));
+    EXPECT_EQ(report.error, EIO);
+    EXPECT_TRUE(test::readFile(file("dst")) == old_);
+    expectNoStrayFiles({"src", "dst", "link"});
+  }
 }
 
 TEST_F(JobSeamTest, WritesThatFailFromSomePointOnKeepTheOldBytesInACopy) {

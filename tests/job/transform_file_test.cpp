@@ -1,5 +1,6 @@
 #include "job/transform_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -7,11 +8,13 @@
 
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include "codec/byte_transform.h"
 #include "codec/key_text.h"
 #include "job_test_support.h"
+#include "platform/unique_fd.h"
 
 namespace talvek {
 namespace {
@@ -248,10 +251,15 @@ TEST_F(JobTest, KeepsAReplacedFilesAttributesAndGivesANewOneTheSourcesMode) {
   ASSERT_TRUE(transformFile(file("src"), file("private.tc"), kKey, true, true));
   ASSERT_EQ(::chmod(file("src").c_str(), 0755), 0);
   ASSERT_TRUE(transformFile(file("src"), file("program.tc"), kKey, true, true));
+  // Nor does cp pass on set-user-ID and set-group-ID: bytes of another
+  // kind must not run as the source's owner.
+  ASSERT_EQ(::chmod(file("src").c_str(), 06755), 0);
+  ASSERT_TRUE(transformFile(file("src"), file("setid.tc"), kKey, true, true));
   ::umask(old);
   EXPECT_EQ(modeOf(file("private.tc")), 0600u);
   EXPECT_EQ(modeOf(file("program.tc")), 0755u);
-  expectNoStrayFiles({"src", "dst", "private.tc", "program.tc"});
+  EXPECT_EQ(modeOf(file("setid.tc")), 0755u);
+  expectNoStrayFiles({"src", "dst", "private.tc", "program.tc", "setid.tc"});
 }
 
 // Where a job is asked to stop: at its first report, half-way, or at its
@@ -271,14 +279,19 @@ TEST_F(JobTest, AStoppedJobLeavesTheDestinationAsItWasAndNothingElse) {
       test::writeFile(file("linked"), old);
       ASSERT_EQ(::link(file("linked").c_str(), file("second").c_str()), 0);
       JobReport report;
+      bool refused = false;
+      int reportsAfterRefusal = 0;
       const bool done = transformFile(file("src"), file(destination), kKey, true, true, &report,
-                                      [at](uint64_t bytes, uint64_t total) {
-                                        if (at == StopAt::Start) return false;
-                                        if (at == StopAt::Middle) return bytes < total / 2;
-                                        return bytes < total;
+                                      [&](uint64_t bytes, uint64_t total) {
+                                        if (refused) ++reportsAfterRefusal;
+                                        refused = at == StopAt::Start ||
+                                                  (at == StopAt::Middle && bytes >= total / 2) ||
+                                                  bytes >= total;
+                                        return !refused;
                                       });
       EXPECT_FALSE(done);
       EXPECT_EQ(report.failure, JobFailure::Stopped);
+      EXPECT_EQ(reportsAfterRefusal, 0) << "the job went on after it was asked to stop";
       EXPECT_TRUE(test::readFile(file("src")) == data);
       EXPECT_EQ(test::readFile(file("dst")), old);
       EXPECT_EQ(test::readFile(file("linked")), old);
@@ -291,28 +304,42 @@ TEST_F(JobTest, AStoppedJobLeavesTheDestinationAsItWasAndNothingElse) {
 
 TEST_F(JobTest, ASourceThatChangesWhileReadFailsAndChangesNothing) {
   const std::string data = test::patternBytes((3u << 20) + 5);
-  for (const char* destination : {"dst", "linked"}) {
-    SCOPED_TRACE(destination);
-    test::writeFile(file("src"), data);
-    test::writeFile(file("dst"), "old");
-    test::writeFile(file("linked"), "old");
-    ASSERT_EQ(::link(file("linked").c_str(), file("second").c_str()), 0);
-    bool changed = false;
-    JobReport report;
-    EXPECT_FALSE(transformFile(file("src"), file(destination), kKey, true, true, &report,
-                               [&](uint64_t bytes, uint64_t) {
-                                 if (bytes > 0 && !changed) {
-                                   test::writeFile(file("src"), data + "more");
-                                   changed = true;
-                                 }
-                                 return true;
-                               }));
-    EXPECT_EQ(report.failure, JobFailure::SourceChanged);
-    EXPECT_EQ(report.path, file("src"));
-    EXPECT_EQ(test::readFile(file("dst")), "old");
-    EXPECT_EQ(test::readFile(file("linked")), "old");
-    expectNoStrayFiles({"src", "dst", "linked", "second"});
-    ASSERT_EQ(::unlink(file("second").c_str()), 0);
+  // Grown, or a byte rewritten near the end: the size alone does not tell.
+  const std::pair<const char*, std::function<void()>> changes[] = {
+      {"grown", [&] { test::writeFile(file("src"), data + "more"); }},
+      {"rewritten",
+       [&] {
+         UniqueFd fd(::open(file("src").c_str(), O_WRONLY | O_CLOEXEC));
+         ASSERT_EQ(::pwrite(fd.get(), "x", 1, static_cast<off_t>(data.size() - 1)), 1);
+       }},
+  };
+  for (const auto& [how, change] : changes) {
+    for (const char* destination : {"dst", "linked"}) {
+      SCOPED_TRACE(std::string(how) + " " + destination);
+      test::writeFile(file("src"), data);
+      // An old time, so that the change cannot fall within the same tick.
+      const timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+      ASSERT_EQ(::utimensat(AT_FDCWD, file("src").c_str(), old, 0), 0);
+      test::writeFile(file("dst"), "old");
+      test::writeFile(file("linked"), "old");
+      ASSERT_EQ(::link(file("linked").c_str(), file("second").c_str()), 0);
+      bool changed = false;
+      JobReport report;
+      EXPECT_FALSE(transformFile(file("src"), file(destination), kKey, true, true, &report,
+                                 [&](uint64_t bytes, uint64_t) {
+                                   if (bytes > 0 && !changed) {
+                                     change();
+                                     changed = true;
+                                   }
+                                   return true;
+                                 }));
+      EXPECT_EQ(report.failure, JobFailure::SourceChanged);
+      EXPECT_EQ(report.path, file("src"));
+      EXPECT_EQ(test::readFile(file("dst")), "old");
+      EXPECT_EQ(test::readFile(file("linked")), "old");
+      expectNoStrayFiles({"src", "dst", "linked", "second"});
+      ASSERT_EQ(::unlink(file("second").c_str()), 0);
+    }
   }
 }
 

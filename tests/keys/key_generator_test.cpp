@@ -74,6 +74,14 @@ TEST(KeyGeneratorTest, LengthAndCharactersSpanTheWholeFormat) {
     EXPECT_EQ(key->size(), 32767u);
     EXPECT_GT(bytes.fetches_, 1);  // 32768 words need many blocks
   }
+  {
+    // One past the longest length wraps round to the shortest.
+    ScriptedBytes bytes({32766});
+    UniformRandom random([&](uint8_t* b, size_t n) { return bytes(b, n); });
+    const auto key = generateKeyText(random);
+    ASSERT_TRUE(key);
+    EXPECT_EQ(key->size(), 2u);
+  }
 }
 
 TEST(KeyGeneratorTest, SystemKeysArePrintableWithoutLineBreaksAndDiffer) {

@@ -18,6 +18,8 @@ TEST(CharsetTest, TypedTextBecomesTheBytesOfASingleByteCodePage) {
   EXPECT_EQ(converted("\xE2\x82\xAC", "UTF-8", "WINDOWS-1252"), "\x80");
   EXPECT_EQ(converted("caf\xE9 \x80", "WINDOWS-1252", "UTF-8"), "caf\xC3\xA9 \xE2\x82\xAC");
   EXPECT_EQ(converted("", "UTF-8", "WINDOWS-1252"), "");
+  // A set that shifts between states ends back in its first.
+  EXPECT_EQ(converted("\xE6\x97\xA5\xE6\x9C\xAC", "UTF-8", "ISO-2022-JP"), "\x1B$BF|K\\\x1B(B");
   // Wider sets grow past the first guess at the size.
   EXPECT_EQ(converted(std::string(1000, 'a'), "UTF-8", "UTF-32LE").size(), 4000u);
 }

@@ -24,6 +24,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -37,9 +38,10 @@ struct Rule {
   SysCall call;
   int first;
   int last;
-  bool fail;  // else: move at most maxBytes
+  bool fail;  // else: move at most maxBytes, or run `before` and pass
   int error;
   size_t maxBytes;
+  std::function<void()> before;
 };
 
 struct Decision {
@@ -80,7 +82,7 @@ bool movesBytes(SysCall call) {
 
 void addRule(const Rule& rule) {
   if (rule.first < 1) ADD_FAILURE() << "calls are numbered from 1";
-  if (!rule.fail && !movesBytes(rule.call)) {
+  if (!rule.fail && !rule.before && !movesBytes(rule.call)) {
     ADD_FAILURE() << sysCallName(rule.call) << " moves no bytes";
   }
   SeamState& s = state();
@@ -88,8 +90,9 @@ void addRule(const Rule& rule) {
   s.rules.push_back(rule);
 }
 
-// Counts the call and says what to do with it.
-Decision decideCall(SysCall call) {
+// Counts the call and says what to do with it; `before` receives an action
+// to run first.
+Decision matchCall(SysCall call, std::function<void()>& before) {
   SeamState& s = state();
   if (!s.armed.load(std::memory_order_acquire)) return {};
   const std::lock_guard<std::mutex> lock(s.mutex);
@@ -97,13 +100,28 @@ Decision decideCall(SysCall call) {
   if (!s.everyThread && !pthread_equal(pthread_self(), s.owner)) return {};
   const size_t index = static_cast<size_t>(call);
   const int n = ++s.counts[index];
-  for (const Rule& rule : s.rules) {
+  // The latest rule that covers the call decides, so that a fault armed
+  // after a limit acts on the calls the limit covers.
+  for (auto it = s.rules.rbegin(); it != s.rules.rend(); ++it) {
+    const Rule& rule = *it;
     if (rule.call != call || n < rule.first || n > rule.last) continue;
     s.fired[index] = true;
+    if (rule.before) {
+      before = rule.before;
+      return {};
+    }
     return rule.fail ? Decision{Decision::Fail, rule.error, 0}
                      : Decision{Decision::Limit, 0, rule.maxBytes};
   }
   return {};
+}
+
+Decision decideCall(SysCall call) {
+  std::function<void()> before;
+  const Decision decision = matchCall(call, before);
+  // Outside the lock: the action may make calls of its own.
+  if (before) before();
+  return decision;
 }
 
 }  // namespace
@@ -136,22 +154,27 @@ FaultPlan::~FaultPlan() {
 }
 
 FaultPlan& FaultPlan::failAt(SysCall call, int nth, int error) {
-  addRule({call, nth, nth, true, error, 0});
+  addRule({call, nth, nth, true, error, 0, {}});
   return *this;
 }
 
 FaultPlan& FaultPlan::failFrom(SysCall call, int nth, int error) {
-  addRule({call, nth, INT_MAX, true, error, 0});
+  addRule({call, nth, INT_MAX, true, error, 0, {}});
   return *this;
 }
 
 FaultPlan& FaultPlan::returnZeroAt(SysCall call, int nth) {
-  addRule({call, nth, nth, false, 0, 0});
+  addRule({call, nth, nth, false, 0, 0, {}});
   return *this;
 }
 
 FaultPlan& FaultPlan::limitBytes(SysCall call, size_t maxBytes, int nth) {
-  addRule({call, nth, INT_MAX, false, 0, maxBytes});
+  addRule({call, nth, INT_MAX, false, 0, maxBytes, {}});
+  return *this;
+}
+
+FaultPlan& FaultPlan::runBefore(SysCall call, int nth, std::function<void()> action) {
+  addRule({call, nth, nth, false, 0, 0, std::move(action)});
   return *this;
 }
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 
 namespace talvek::test {
@@ -38,7 +39,8 @@ const char* sysCallName(SysCall call);
 // plan is made. By default only the calls of the thread that made the plan
 // are counted and faulted, so a test's helpers on other threads are left
 // alone; onEveryThread() changes that. A call that fails does nothing and
-// sets errno; a call that is cut short does the part it is given.
+// sets errno; a call that is cut short does the part it is given. Where
+// several rules cover a call, the one added last decides.
 //
 //   FaultPlan plan;
 //   plan.failAt(SysCall::Fsync, 3, EIO).limitBytes(SysCall::Pwrite, 1000);
@@ -62,6 +64,9 @@ class FaultPlan {
   // From call number nth on, every call moves at most maxBytes bytes. Only
   // for the calls that move bytes.
   FaultPlan& limitBytes(SysCall call, size_t maxBytes, int nth = 1);
+  // Runs action just before call number nth, which then goes ahead: a
+  // signal, say, that arrives at exactly that point.
+  FaultPlan& runBefore(SysCall call, int nth, std::function<void()> action);
   // Counts and faults the calls of every thread, not only of this one.
   FaultPlan& onEveryThread();
 

@@ -59,6 +59,17 @@ TEST_F(FaultSeamTest, ShortensAndEmptiesTransfers) {
     EXPECT_EQ(::pread64(fd, back, sizeof back, 0), 0);
     EXPECT_EQ(plan.calls(SysCall::Pwrite), 2);
   }
+  {
+    // A fault armed over a limit acts on the call it names.
+    FaultPlan plan;
+    plan.limitBytes(SysCall::Pread, 100)
+        .returnZeroAt(SysCall::Pread, 2)
+        .failAt(SysCall::Pread, 3, EIO);
+    EXPECT_EQ(::pread(fd, back, sizeof back, 0), 100);
+    EXPECT_EQ(::pread(fd, back, sizeof back, 0), 0);
+    EXPECT_EQ(::pread(fd, back, sizeof back, 0), -1);
+    EXPECT_EQ(::pread(fd, back, sizeof back, 0), 100);
+  }
   EXPECT_EQ(::close(fd), 0);
 }
 

@@ -24,7 +24,10 @@ StopSignals::StopSignals() {
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
   for (size_t i = 0; i < sizeof kSignals / sizeof kSignals[0]; ++i) {
-    ::sigaction(kSignals[i], &action, &previous[i]);
+    ::sigaction(kSignals[i], nullptr, &previous[i]);
+    // A signal the caller chose to ignore (nohup, a background job of a
+    // script) stays ignored: it was never meant to stop this program.
+    if (previous[i].sa_handler != SIG_IGN) ::sigaction(kSignals[i], &action, nullptr);
   }
 }
 

@@ -7,7 +7,7 @@ namespace talvek {
 class StopSignals {
  public:
   // Catches the three signals until destroyed, then puts the previous
-  // handlers back.
+  // handlers back. A signal ignored when this starts (nohup) stays ignored.
   StopSignals();
   ~StopSignals();
   StopSignals(const StopSignals&) = delete;

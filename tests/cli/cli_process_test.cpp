@@ -694,5 +694,27 @@ TEST_F(CliProcessTest, AStopSignalEndsTheJobLeavingNothingBehind) {
   }
 }
 
+TEST_F(CliProcessTest, AHangUpIgnoredByTheCallerDoesNotStopTheJob) {
+  // As under nohup: the caller ignores SIGHUP, so the job must finish.
+  ASSERT_EQ(::mkdir(file("out").c_str(), 0755), 0);
+  writeFile(file("out/in"), std::string(96u << 20, 'n'));
+  writeFile(file("pw"), "secret");
+  CreationWatch watch({file("out")});
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::signal(SIGHUP, SIG_IGN);
+    redirect(file("pw"), STDIN_FILENO, O_RDONLY);
+    redirect(file(".stderr"), STDERR_FILENO, O_WRONLY | O_CREAT | O_TRUNC);
+    exec({"encode", file("out/in"), "--password-stdin"});
+  }
+  // The job's own file beside the destination: the job is under way.
+  ASSERT_TRUE(watch.waitForAnyBut("in.tc"));
+  ::kill(pid, SIGSTOP);
+  ::kill(pid, SIGHUP);
+  ::kill(pid, SIGCONT);
+  EXPECT_EQ(waitFor(pid), 0);
+  EXPECT_EQ(readFile(file("out/in.tc")).size(), 96u << 20);
+}
+
 }  // namespace
 }  // namespace talvek::test

@@ -89,14 +89,23 @@ class CliProcessTest : public ::testing::Test {
 
   [[noreturn]] void exec(const std::vector<std::string>& args) const {
     std::vector<std::string> env = environment();
-    std::vector<char*> argv{const_cast<char*>(TALVEK_CLI_PATH)};
+    std::vector<char*> argv{const_cast<char*>(program_.c_str())};
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     std::vector<char*> envp;
     for (auto& e : env) envp.push_back(e.data());
     envp.push_back(nullptr);
-    ::execve(TALVEK_CLI_PATH, argv.data(), envp.data());
+    ::execve(program_.c_str(), argv.data(), envp.data());
     ::_exit(127);
+  }
+
+  // Runs a copy of talvek-cli from the test's own directory, which another
+  // user can reach whatever the build tree's place (a checkout under /root).
+  void runACopyOfTheProgram() {
+    const std::string copy = dir_.file("talvek-cli");
+    writeFile(copy, readFile(TALVEK_CLI_PATH));
+    ASSERT_EQ(::chmod(copy.c_str(), 0755), 0);
+    program_ = copy;
   }
 
   static int waitFor(pid_t pid) {
@@ -108,6 +117,7 @@ class CliProcessTest : public ::testing::Test {
   std::string file(const std::string& name) const { return dir_.file(name); }
 
   TempDir dir_;
+  std::string program_ = TALVEK_CLI_PATH;
   std::string locale_ = "C";
   bool pipedInput_ = false;
 };
@@ -408,6 +418,7 @@ TEST_F(CliProcessTest, PermissionsHoldForAnUnprivilegedUser) {
   // Root may write anywhere: these cases only mean something for a user.
   const auto asNobody = [] { return ::geteuid() != 0 || becomeNobody(); };
   ASSERT_EQ(::chmod(dir_.path().c_str(), 0755), 0);
+  runACopyOfTheProgram();
   const std::string home = file("nobody");
   ASSERT_EQ(::mkdir(home.c_str(), 0700), 0);
   ASSERT_EQ(::mkdir((home + "/ro").c_str(), 0700), 0);

@@ -7,7 +7,6 @@
 
 #include "codec/block_transform.h"
 #include "codec/key_text.h"
-#include "job/destination.h"
 #include "job/job_failure.h"
 #include "job/transform_loop.h"
 #include "job/working_copy.h"
@@ -24,15 +23,7 @@ bool transformFile(std::string source, std::string destination, std::string keyT
   result = JobReport{};
 
   if (!isRegularFile(source)) return failJob(result, JobFailure::SourceInvalid);
-  switch (probeDestination(destination)) {
-    case DestinationState::NotCreatable:
-      return failJob(result, JobFailure::DestinationInvalid);
-    case DestinationState::Exists:
-      if (!overwrite) return failJob(result, JobFailure::DestinationExists);
-      break;
-    case DestinationState::Creatable:
-      break;
-  }
+  if (!checkJobDestination(destination, overwrite, result)) return false;
   if (keyText.empty()) return failJob(result, JobFailure::EmptyKey);
 
   // One descriptor, opened once, is all the job reads: whatever happens to

@@ -9,7 +9,6 @@
 
 #include "codec/block_transform.h"
 #include "codec/key_text.h"
-#include "job/destination.h"
 #include "job/working_copy.h"
 #include "job/write_destination.h"
 #include "platform/unique_fd.h"
@@ -200,15 +199,7 @@ bool transformStreamToFile(const StreamEnd& input, const std::string& destinatio
                            const JobProgress& progress) {
   JobReport local;
   JobReport& result = resetReport(report, local);
-  switch (probeDestination(destination)) {
-    case DestinationState::NotCreatable:
-      return failWith(result, JobFailure::DestinationInvalid);
-    case DestinationState::Exists:
-      if (!overwrite) return failWith(result, JobFailure::DestinationExists);
-      break;
-    case DestinationState::Creatable:
-      break;
-  }
+  if (!checkJobDestination(destination, overwrite, result)) return false;
   if (keyText.empty()) return failWith(result, JobFailure::EmptyKey);
 
   const BlockTransform transform(prepareKeyText(std::move(keyText)), encode);

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "job/destination.h"
 #include "job/job_failure.h"
 #include "job/working_copy.h"
 #include "job/working_file.h"
@@ -112,6 +113,18 @@ bool writeInPlace(const DestinationJob& job, const std::string& target, const st
 }
 
 }  // namespace
+
+bool checkJobDestination(const std::string& destination, bool overwrite, JobReport& report) {
+  switch (probeDestination(destination)) {
+    case DestinationState::NotCreatable:
+      return failJob(report, JobFailure::DestinationInvalid);
+    case DestinationState::Exists:
+      return overwrite || failJob(report, JobFailure::DestinationExists);
+    case DestinationState::Creatable:
+      return true;
+  }
+  return failJob(report, JobFailure::DestinationInvalid);
+}
 
 bool sourceUnchanged(int source, const struct stat& before) {
   struct stat now;

@@ -39,6 +39,11 @@ using FillResult = std::function<LoopOutcome(int in, int out)>;
 bool writeDestination(const DestinationJob& job, const FillResult& fill, JobReport& report,
                       const JobProgress& progress);
 
+// The job's own destination check, before anything is read: false, with
+// DestinationInvalid or DestinationExists in the report, when the probe says
+// the path cannot be created or exists and overwrite is false.
+bool checkJobDestination(const std::string& destination, bool overwrite, JobReport& report);
+
 // Whether the source still has the size and modification time it had when
 // the job opened it.
 bool sourceUnchanged(int source, const struct stat& before);

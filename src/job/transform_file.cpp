@@ -19,8 +19,7 @@ namespace talvek {
 bool transformFile(std::string source, std::string destination, std::string keyText, bool encode,
                    bool overwrite, JobReport* report, const JobProgress& progress) {
   JobReport local;
-  JobReport& result = report != nullptr ? *report : local;
-  result = JobReport{};
+  JobReport& result = freshReport(report, local);
 
   if (!isRegularFile(source)) return failJob(result, JobFailure::SourceInvalid);
   if (!checkJobDestination(destination, overwrite, result)) return false;
@@ -45,7 +44,6 @@ bool transformFile(std::string source, std::string destination, std::string keyT
   // A new destination gets the source's permission bits less the umask, as
   // cp gives; a replaced one keeps its own.
   job.newFileMode = sourceStat.st_mode & 0777;
-  job.expectedSize = total;
   return writeDestination(
       job,
       [&](int from, int out) {

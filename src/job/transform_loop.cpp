@@ -34,7 +34,7 @@ LoopOutcome transformFileContents(int in, int out, const BlockTransform& transfo
   const std::unique_ptr<uint8_t[]> buffer(new uint8_t[kBufferSize]);
   uint64_t offset = 0;
   uint64_t flushed = 0;
-  auto position = decltype(transform.apply(nullptr, 0, 0)){0};
+  uint64_t position = 0;
   for (;;) {
     const ssize_t n = preadFull(in, buffer.get(), kBufferSize, offset);
     if (n < 0) return failed(JobFailure::ReadFailed, "read");

@@ -39,7 +39,7 @@ bool writeInPlace(const DestinationJob& job, const std::string& target, const st
   const bool destinationIsSource = job.source >= 0 && existing != nullptr &&
                                    existing->st_dev == job.sourceStat.st_dev &&
                                    existing->st_ino == job.sourceStat.st_ino;
-  const auto keepGoing = [&progress, &job] { return !progress || progress(0, job.expectedSize); };
+  const auto keepGoing = [&progress, &job] { return !progress || progress(0, job.expectedSize()); };
   WorkingFile backup;
   UniqueFd out;
   int in = job.source;
@@ -88,7 +88,7 @@ bool writeInPlace(const DestinationJob& job, const std::string& target, const st
   } else if (job.source >= 0 && !destinationIsSource &&
              !sourceUnchanged(job.source, job.sourceStat)) {
     failJob(failure, JobFailure::SourceChanged, "", job.sourceName);
-  } else if (progress && !progress(loop.bytes, job.expectedSize)) {
+  } else if (progress && !progress(loop.bytes, job.expectedSize())) {
     failJob(failure, JobFailure::Stopped);
   } else if (!out.close()) {
     failJob(failure, JobFailure::WriteFailed, "close", job.destination, errno);
@@ -167,7 +167,7 @@ bool writeDestination(const DestinationJob& job, const FillResult& fill, JobRepo
     return writeInPlace(job, target, exists ? &existing : nullptr, fill, report, progress);
   }
 
-  if (!reserveFileSpace(out.fd(), job.expectedSize)) {
+  if (!reserveFileSpace(out.fd(), job.expectedSize())) {
     return failJob(report, JobFailure::WriteFailed, "allocate", destination, errno);
   }
   const LoopOutcome loop = fill(job.source, out.fd());
@@ -179,7 +179,7 @@ bool writeDestination(const DestinationJob& job, const FillResult& fill, JobRepo
     return failJob(report, JobFailure::WriteFailed, out.failedCall(), destination, out.error());
   }
   // The last moment to stop: once renamed, the result is in place.
-  if (progress && !progress(loop.bytes, job.expectedSize)) {
+  if (progress && !progress(loop.bytes, job.expectedSize())) {
     return failJob(report, JobFailure::Stopped);
   }
   if (!out.commit()) {

@@ -25,7 +25,12 @@ struct DestinationJob {
   int source = -1;
   struct stat sourceStat {};
   mode_t newFileMode = 0666;  // for a destination that does not exist, before the umask
-  uint64_t expectedSize = 0;  // room to reserve; 0 when unknown
+
+  // The result's size as far as it is known: the source file's, or 0 for a
+  // stream.
+  uint64_t expectedSize() const {
+    return source >= 0 ? static_cast<uint64_t>(sourceStat.st_size) : 0;
+  }
 };
 
 // Writes the whole result from offset 0 of `out`, reading `in`: the source,

@@ -9,6 +9,7 @@
 
 #include "codec/block_transform.h"
 #include "codec/key_text.h"
+#include "job/job_failure.h"
 #include "job/working_copy.h"
 #include "job/write_destination.h"
 #include "platform/unique_fd.h"
@@ -150,7 +151,7 @@ bool transformStream(const StreamEnd& input, const StreamEnd& output, std::strin
                      bool encode, JobReport* report, const JobProgress& progress) {
   JobReport local;
   JobReport& result = resetReport(report, local);
-  if (keyText.empty()) return failWith(result, JobFailure::EmptyKey);
+  if (keyText.empty()) return failJob(result, JobFailure::EmptyKey);
   const BlockTransform transform(prepareKeyText(std::move(keyText)), encode);
   Pump pump(input, output, progress, 0, result);
   const JobFailure failure = pump.run(&transform);
@@ -162,20 +163,18 @@ bool transformFileToStream(const std::string& source, const StreamEnd& output, s
                            bool encode, JobReport* report, const JobProgress& progress) {
   JobReport local;
   JobReport& result = resetReport(report, local);
-  auto sourceInvalid = [&result, &source](const char* operation, int error) {
-    result.operation = operation;
-    result.path = source;
-    result.error = error;
-    return failWith(result, JobFailure::SourceInvalid);
-  };
   struct stat before;
-  if (::stat(source.c_str(), &before) != 0) return sourceInvalid("stat", errno);
-  if (!S_ISREG(before.st_mode)) return sourceInvalid("stat", 0);
-  if (keyText.empty()) return failWith(result, JobFailure::EmptyKey);
+  if (::stat(source.c_str(), &before) != 0) {
+    return failJob(result, JobFailure::SourceInvalid, "stat", source, errno);
+  }
+  if (!S_ISREG(before.st_mode)) return failJob(result, JobFailure::SourceInvalid, "stat", source);
+  if (keyText.empty()) return failJob(result, JobFailure::EmptyKey);
 
   const UniqueFd in = openRegularFileForReading(source);
-  if (!in.valid()) return sourceInvalid("open", errno);
-  if (::fstat(in.get(), &before) != 0) return sourceInvalid("fstat", errno);
+  if (!in.valid()) return failJob(result, JobFailure::SourceInvalid, "open", source, errno);
+  if (::fstat(in.get(), &before) != 0) {
+    return failJob(result, JobFailure::SourceInvalid, "fstat", source, errno);
+  }
   const BlockTransform transform(prepareKeyText(std::move(keyText)), encode);
   const StreamEnd from{in.get(), source};
   Pump pump(from, output, progress, static_cast<uint64_t>(before.st_size), result);
@@ -183,13 +182,8 @@ bool transformFileToStream(const std::string& source, const StreamEnd& output, s
     return failWith(result, failure);
   }
   // Bytes that changed under the reader make a mix of two versions.
-  struct stat after;
-  if (::fstat(in.get(), &after) != 0 || after.st_size != before.st_size ||
-      pump.moved() != static_cast<uint64_t>(before.st_size) ||
-      after.st_mtim.tv_sec != before.st_mtim.tv_sec ||
-      after.st_mtim.tv_nsec != before.st_mtim.tv_nsec) {
-    result.path = source;
-    return failWith(result, JobFailure::SourceChanged);
+  if (pump.moved() != static_cast<uint64_t>(before.st_size) || !sourceUnchanged(in.get(), before)) {
+    return failJob(result, JobFailure::SourceChanged, "", source);
   }
   return true;
 }
@@ -200,7 +194,7 @@ bool transformStreamToFile(const StreamEnd& input, const std::string& destinatio
   JobReport local;
   JobReport& result = resetReport(report, local);
   if (!checkJobDestination(destination, overwrite, result)) return false;
-  if (keyText.empty()) return failWith(result, JobFailure::EmptyKey);
+  if (keyText.empty()) return failJob(result, JobFailure::EmptyKey);
 
   const BlockTransform transform(prepareKeyText(std::move(keyText)), encode);
   DestinationJob job;

@@ -215,16 +215,17 @@ int runCli(const std::vector<std::string>& args) {
                       " data is not written to a terminal; redirect standard output or give a "
                       "DESTINATION");
   }
-  const std::string typedCharset = localeCharset();
-  if (!options.passwordCharset.empty() &&
-      !charsetConversionAvailable(typedCharset, options.passwordCharset)) {
-    return usageError("cannot convert passwords from the locale's character set " + typedCharset +
-                      " to '" + options.passwordCharset + "'");
-  }
-
   DialogEnvironment environment;
-  environment.passwordCharset = options.passwordCharset;
-  environment.passwordTextCharset = typedCharset;
+  // Loading the locale reads files: only for a password to be converted.
+  if (!options.passwordCharset.empty()) {
+    const std::string typedCharset = localeCharset();
+    if (!charsetConversionAvailable(typedCharset, options.passwordCharset)) {
+      return usageError("cannot convert passwords from the locale's character set " + typedCharset +
+                        " to '" + options.passwordCharset + "'");
+    }
+    environment.passwordCharset = options.passwordCharset;
+    environment.passwordTextCharset = typedCharset;
+  }
   if (options.secret == SecretSource::PasswordFile) {
     environment.protectedPaths.push_back(options.secretPath);
   }

@@ -3,13 +3,15 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <iterator>
+
 namespace talvek {
 
 namespace {
 
 constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
 volatile sig_atomic_t caughtSignal = 0;
-struct sigaction previous[sizeof kSignals / sizeof kSignals[0]];
+struct sigaction previous[std::size(kSignals)];
 
 void onStopSignal(int signal) {
   if (caughtSignal == 0) caughtSignal = signal;
@@ -23,7 +25,7 @@ StopSignals::StopSignals() {
   action.sa_handler = onStopSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
-  for (size_t i = 0; i < sizeof kSignals / sizeof kSignals[0]; ++i) {
+  for (size_t i = 0; i < std::size(kSignals); ++i) {
     ::sigaction(kSignals[i], nullptr, &previous[i]);
     // A signal the caller chose to ignore (nohup, a background job of a
     // script) stays ignored: it was never meant to stop this program.
@@ -32,7 +34,7 @@ StopSignals::StopSignals() {
 }
 
 StopSignals::~StopSignals() {
-  for (size_t i = 0; i < sizeof kSignals / sizeof kSignals[0]; ++i) {
+  for (size_t i = 0; i < std::size(kSignals); ++i) {
     ::sigaction(kSignals[i], &previous[i], nullptr);
   }
 }

@@ -9,6 +9,7 @@
 
 #include "codec/block_transform.h"
 #include "codec/key_text.h"
+#include "job/job_failure.h"
 #include "job/working_copy.h"
 #include "job/write_destination.h"
 #include "platform/unique_fd.h"
@@ -23,8 +24,8 @@ constexpr size_t kBufferSize = size_t{128} << 10;
 // should stop, in case the stop request came just before the wait began.
 constexpr int kWaitMilliseconds = 1000;
 
-// Moves bytes from one end to the other, through the transform when there is
-// one, and keeps the report's detail of what failed.
+// Moves bytes from one end to the other through the transform, and puts
+// what failed, if anything, in the report.
 class Pump {
  public:
   Pump(const StreamEnd& input, const StreamEnd& output, const JobProgress& progress, uint64_t total,
@@ -37,24 +38,24 @@ class Pump {
         waitForInput_(mayBlock(input.fd)),
         waitForOutput_(mayBlock(output.fd)) {}
 
-  // Runs until the input ends; None on success.
-  JobFailure run(const BlockTransform* transform) {
-    if (stopRequested()) return JobFailure::Stopped;
+  // Runs until the input ends: true then, else false with the report filled.
+  bool run(const BlockTransform& transform) {
+    if (stopRequested()) return false;
     const std::unique_ptr<uint8_t[]> buffer(new uint8_t[kBufferSize]);
-    auto position = decltype(transform->apply(nullptr, 0, 0)){0};
+    auto position = decltype(transform.apply(nullptr, 0, 0)){0};
     for (;;) {
-      if (waitForInput_ && !waitFor(input_, POLLIN)) return failure_;
+      if (waitForInput_ && !waitFor(input_, POLLIN)) return false;
       const ssize_t n = ::read(input_.fd, buffer.get(), kBufferSize);
       if (n < 0) {
-        if (!retryAfter(input_, POLLIN, "read", JobFailure::ReadFailed)) return failure_;
+        if (!retryAfter(input_, POLLIN, "read", JobFailure::ReadFailed)) return false;
         continue;
       }
-      if (n == 0) return JobFailure::None;
+      if (n == 0) return true;
       const size_t size = static_cast<size_t>(n);
-      if (transform != nullptr) position = transform->apply(buffer.get(), size, position);
-      if (!writeAll(buffer.get(), size)) return failure_;
+      position = transform.apply(buffer.get(), size, position);
+      if (!writeAll(buffer.get(), size)) return false;
       moved_ += size;
-      if (stopRequested()) return JobFailure::Stopped;
+      if (stopRequested()) return false;
     }
   }
 
@@ -71,16 +72,12 @@ class Pump {
 
   bool stopRequested() {
     if (!progress_ || progress_(moved_, total_)) return false;
-    failure_ = JobFailure::Stopped;
+    failJob(report_, JobFailure::Stopped);
     return true;
   }
 
   bool fail(JobFailure failure, const char* operation, const StreamEnd& end, int error) {
-    failure_ = failure;
-    report_.operation = operation;
-    report_.path = end.name;
-    report_.error = error;
-    return false;
+    return failJob(report_, failure, operation, end.name, error);
   }
 
   // Waits until `end` is ready for `events`; false when the job is to stop or
@@ -130,7 +127,6 @@ class Pump {
   const bool waitForInput_;
   const bool waitForOutput_;
   uint64_t moved_ = 0;
-  JobFailure failure_ = JobFailure::None;
 };
 
 JobReport& resetReport(JobReport* report, JobReport& local) {
@@ -139,57 +135,40 @@ JobReport& resetReport(JobReport* report, JobReport& local) {
   return result;
 }
 
-bool failWith(JobReport& report, JobFailure failure) {
-  report.failure = failure;
-  return false;
-}
-
 }  // namespace
 
 bool transformStream(const StreamEnd& input, const StreamEnd& output, std::string keyText,
                      bool encode, JobReport* report, const JobProgress& progress) {
   JobReport local;
   JobReport& result = resetReport(report, local);
-  if (keyText.empty()) return failWith(result, JobFailure::EmptyKey);
+  if (keyText.empty()) return failJob(result, JobFailure::EmptyKey);
   const BlockTransform transform(prepareKeyText(std::move(keyText)), encode);
-  Pump pump(input, output, progress, 0, result);
-  const JobFailure failure = pump.run(&transform);
-  if (failure != JobFailure::None) return failWith(result, failure);
-  return true;
+  return Pump(input, output, progress, 0, result).run(transform);
 }
 
 bool transformFileToStream(const std::string& source, const StreamEnd& output, std::string keyText,
                            bool encode, JobReport* report, const JobProgress& progress) {
   JobReport local;
   JobReport& result = resetReport(report, local);
-  auto sourceInvalid = [&result, &source](const char* operation, int error) {
-    result.operation = operation;
-    result.path = source;
-    result.error = error;
-    return failWith(result, JobFailure::SourceInvalid);
-  };
   struct stat before;
-  if (::stat(source.c_str(), &before) != 0) return sourceInvalid("stat", errno);
-  if (!S_ISREG(before.st_mode)) return sourceInvalid("stat", 0);
-  if (keyText.empty()) return failWith(result, JobFailure::EmptyKey);
+  if (::stat(source.c_str(), &before) != 0) {
+    return failJob(result, JobFailure::SourceInvalid, "stat", source, errno);
+  }
+  if (!S_ISREG(before.st_mode)) return failJob(result, JobFailure::SourceInvalid, "stat", source);
+  if (keyText.empty()) return failJob(result, JobFailure::EmptyKey);
 
   const UniqueFd in = openRegularFileForReading(source);
-  if (!in.valid()) return sourceInvalid("open", errno);
-  if (::fstat(in.get(), &before) != 0) return sourceInvalid("fstat", errno);
+  if (!in.valid()) return failJob(result, JobFailure::SourceInvalid, "open", source, errno);
+  if (::fstat(in.get(), &before) != 0) {
+    return failJob(result, JobFailure::SourceInvalid, "fstat", source, errno);
+  }
   const BlockTransform transform(prepareKeyText(std::move(keyText)), encode);
   const StreamEnd from{in.get(), source};
   Pump pump(from, output, progress, static_cast<uint64_t>(before.st_size), result);
-  if (const JobFailure failure = pump.run(&transform); failure != JobFailure::None) {
-    return failWith(result, failure);
-  }
+  if (!pump.run(transform)) return false;
   // Bytes that changed under the reader make a mix of two versions.
-  struct stat after;
-  if (::fstat(in.get(), &after) != 0 || after.st_size != before.st_size ||
-      pump.moved() != static_cast<uint64_t>(before.st_size) ||
-      after.st_mtim.tv_sec != before.st_mtim.tv_sec ||
-      after.st_mtim.tv_nsec != before.st_mtim.tv_nsec) {
-    result.path = source;
-    return failWith(result, JobFailure::SourceChanged);
+  if (pump.moved() != static_cast<uint64_t>(before.st_size) || !sourceUnchanged(in.get(), before)) {
+    return failJob(result, JobFailure::SourceChanged, "", source);
   }
   return true;
 }
@@ -200,7 +179,7 @@ bool transformStreamToFile(const StreamEnd& input, const std::string& destinatio
   JobReport local;
   JobReport& result = resetReport(report, local);
   if (!checkJobDestination(destination, overwrite, result)) return false;
-  if (keyText.empty()) return failWith(result, JobFailure::EmptyKey);
+  if (keyText.empty()) return failJob(result, JobFailure::EmptyKey);
 
   const BlockTransform transform(prepareKeyText(std::move(keyText)), encode);
   DestinationJob job;
@@ -214,8 +193,8 @@ bool transformStreamToFile(const StreamEnd& input, const std::string& destinatio
         JobReport detail;
         const StreamEnd to{out, destination};  // the pump keeps a reference
         Pump pump(input, to, progress, 0, detail);
-        const JobFailure failure = pump.run(&transform);
-        return LoopOutcome{failure, detail.operation, detail.error, pump.moved()};
+        pump.run(transform);
+        return LoopOutcome{detail.failure, detail.operation, detail.error, pump.moved()};
       },
       result, progress);
 }

@@ -54,18 +54,15 @@ class CliProcessTest : public ::testing::Test {
     writeFile(dir_.file(".stdin"), input);
     int ends[2] = {-1, -1};
     if (pipedInput_ && ::pipe2(ends, O_CLOEXEC) != 0) return {};
-    const pid_t pid = ::fork();
-    if (pid == 0) {
+    const pid_t pid = start(args, [&] {
       if (pipedInput_) {
         if (::dup2(ends[0], STDIN_FILENO) < 0) ::_exit(126);
       } else {
         redirect(dir_.file(".stdin"), STDIN_FILENO, O_RDONLY);
       }
       redirect(dir_.file(".stdout"), STDOUT_FILENO, O_WRONLY | O_CREAT | O_TRUNC);
-      redirect(dir_.file(".stderr"), STDERR_FILENO, O_WRONLY | O_CREAT | O_TRUNC);
       if (asUser && !asUser()) ::_exit(125);
-      exec(args);
-    }
+    });
     if (pipedInput_) {
       ::close(ends[0]);
       // A program that stops reading early must not end this one by SIGPIPE.
@@ -79,6 +76,19 @@ class CliProcessTest : public ::testing::Test {
     outcome.out = readFile(dir_.file(".stdout"));
     outcome.err = readFile(dir_.file(".stderr"));
     return outcome;
+  }
+
+  // Starts talvek-cli in a child with its standard error in the file
+  // .stderr; `prepare`, run in the child next, sets up the rest (the other
+  // standard streams, a limit, a signal, the user).
+  pid_t start(const std::vector<std::string>& args, const std::function<void()>& prepare = {}) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      redirect(dir_.file(".stderr"), STDERR_FILENO, O_WRONLY | O_CREAT | O_TRUNC);
+      if (prepare) prepare();
+      exec(args);
+    }
+    return pid;
   }
 
   static void redirect(const std::string& path, int fd, int flags) {
@@ -281,16 +291,13 @@ TEST_F(CliProcessTest, AFailedJobExitsWithThree) {
   writeFile(file("in"), std::string(4096, 'x'));
   writeFile(file("pw"), "secret");
   // A write limit makes the job fail after every check has passed.
-  const pid_t pid = ::fork();
-  if (pid == 0) {
+  const pid_t pid = start({"encode", file("in"), file("out"), "--password-stdin"}, [this] {
     redirect(file("pw"), STDIN_FILENO, O_RDONLY);
-    redirect(file(".stderr"), STDERR_FILENO, O_WRONLY | O_CREAT | O_TRUNC);
     // Left at its default: the program itself must not die of it.
     ::signal(SIGXFSZ, SIG_DFL);
     const rlimit limit{1024, 1024};
     ::setrlimit(RLIMIT_FSIZE, &limit);
-    exec({"encode", file("in"), file("out"), "--password-stdin"});
-  }
+  });
   EXPECT_EQ(waitFor(pid), 3);
   // The warning says which file and why.
   EXPECT_EQ(readFile(file(".stderr")), "Warning: The destination could not be written! (" +
@@ -329,14 +336,11 @@ TEST_F(CliProcessTest, AFilterWhoseReaderWentAwayEndsBySigpipeQuietly) {
   writeFile(file("pw"), "pass word");
   int ends[2];
   ASSERT_EQ(::pipe(ends), 0);
-  const pid_t pid = ::fork();
-  if (pid == 0) {
+  const pid_t pid = start({"encode", file("in"), "-", "--password-file", file("pw")}, [&ends] {
     ::dup2(ends[1], STDOUT_FILENO);
     ::close(ends[0]);
     ::close(ends[1]);
-    redirect(file(".stderr"), STDERR_FILENO, O_WRONLY | O_CREAT | O_TRUNC);
-    exec({"encode", file("in"), "-", "--password-file", file("pw")});
-  }
+  });
   ::close(ends[0]);
   ::close(ends[1]);
   int status = 0;
@@ -349,14 +353,11 @@ TEST_F(CliProcessTest, ASignalStopsAStreamAndLeavesNoFileBehind) {
   writeFile(file("pw"), "pass word");
   int ends[2];
   ASSERT_EQ(::pipe(ends), 0);
-  const pid_t pid = ::fork();
-  if (pid == 0) {
+  const pid_t pid = start({"encode", "-", file("out"), "--password-file", file("pw")}, [&ends] {
     ::dup2(ends[0], STDIN_FILENO);
     ::close(ends[0]);
     ::close(ends[1]);
-    redirect(file(".stderr"), STDERR_FILENO, O_WRONLY | O_CREAT | O_TRUNC);
-    exec({"encode", "-", file("out"), "--password-file", file("pw")});
-  }
+  });
   ::close(ends[0]);
   // Some data, then a pipe that stays open and quiet.
   ASSERT_EQ(::write(ends[1], "some bytes", 10), 10);
@@ -384,12 +385,8 @@ TEST_F(CliProcessTest, ASignalStopsAStreamAndLeavesNoFileBehind) {
 TEST_F(CliProcessTest, AFailedWriteToStandardOutputSaysWhy) {
   writeFile(file("in"), kPlain);
   writeFile(file("pw"), "pass word");
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    redirect("/dev/full", STDOUT_FILENO, O_WRONLY);
-    redirect(file(".stderr"), STDERR_FILENO, O_WRONLY | O_CREAT | O_TRUNC);
-    exec({"encode", file("in"), "-", "--password-file", file("pw")});
-  }
+  const pid_t pid = start({"encode", file("in"), "-", "--password-file", file("pw")},
+                          [] { redirect("/dev/full", STDOUT_FILENO, O_WRONLY); });
   EXPECT_EQ(waitFor(pid), 3);
   EXPECT_EQ(readFile(file(".stderr")),
             "Warning: The destination could not be written! (standard output: No space left on "
@@ -668,12 +665,8 @@ TEST_F(CliProcessTest, AStopSignalEndsTheJobLeavingNothingBehind) {
           ASSERT_EQ(::link(file("out/in.tc").c_str(), file("second").c_str()), 0);
         }
         CreationWatch watch({file("out"), file("tmp")});
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-          redirect(file("pw"), STDIN_FILENO, O_RDONLY);
-          redirect(file(".stderr"), STDERR_FILENO, O_WRONLY | O_CREAT | O_TRUNC);
-          exec({"encode", file("out/in"), "--password-stdin", "--yes"});
-        }
+        const pid_t pid = start({"encode", file("out/in"), "--password-stdin", "--yes"},
+                                [this] { redirect(file("pw"), STDIN_FILENO, O_RDONLY); });
         // Caught with its file just made, the job is stopped mid-way. (The
         // checks create and remove the destination itself to see that they
         // can: that is not the job's file.)
@@ -711,13 +704,10 @@ TEST_F(CliProcessTest, AHangUpIgnoredByTheCallerDoesNotStopTheJob) {
   writeFile(file("out/in"), std::string(96u << 20, 'n'));
   writeFile(file("pw"), "secret");
   CreationWatch watch({file("out")});
-  const pid_t pid = ::fork();
-  if (pid == 0) {
+  const pid_t pid = start({"encode", file("out/in"), "--password-stdin"}, [this] {
     ::signal(SIGHUP, SIG_IGN);
     redirect(file("pw"), STDIN_FILENO, O_RDONLY);
-    redirect(file(".stderr"), STDERR_FILENO, O_WRONLY | O_CREAT | O_TRUNC);
-    exec({"encode", file("out/in"), "--password-stdin"});
-  }
+  });
   // The job's own file beside the destination: the job is under way.
   ASSERT_TRUE(watch.waitForAnyBut("in.tc"));
   ::kill(pid, SIGSTOP);

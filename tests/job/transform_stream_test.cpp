@@ -3,11 +3,13 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <functional>
 
 #include "job_test_support.h"
 #include "platform/unique_fd.h"
@@ -153,6 +155,40 @@ TEST_F(JobTest, AStoppedStreamLeavesNoFileOfItsOwn) {
       transformFileToStream(file("in"), {out.get(), "out"}, kKey, true, &report, stopAtSecondCall));
   EXPECT_EQ(report.failure, JobFailure::Stopped);
   EXPECT_LT(test::readFile(file("out")).size(), data.size());
+}
+
+TEST_F(JobTest, AFileThatChangesWhileStreamedOutFails) {
+  const std::string data = test::patternBytes((1u << 20) + 5);
+  // Grown (read to its new end), or a byte rewritten: the size alone does
+  // not tell.
+  const std::pair<const char*, std::function<void()>> changes[] = {
+      {"grown", [&] { test::writeFile(file("in"), data + "more"); }},
+      {"rewritten",
+       [&] {
+         const UniqueFd fd(::open(file("in").c_str(), O_WRONLY | O_CLOEXEC));
+         ASSERT_EQ(::pwrite(fd.get(), "x", 1, static_cast<off_t>(data.size() - 1)), 1);
+       }},
+  };
+  for (const auto& [how, change] : changes) {
+    SCOPED_TRACE(how);
+    test::writeFile(file("in"), data);
+    // An old time, so that the change cannot fall within the same tick.
+    const timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, file("in").c_str(), old, 0), 0);
+    const UniqueFd out = openForWriting(file("out"));
+    bool changed = false;
+    JobReport report;
+    EXPECT_FALSE(transformFileToStream(file("in"), {out.get(), "out"}, kKey, true, &report,
+                                       [&](uint64_t bytes, uint64_t) {
+                                         if (bytes > 0 && !changed) {
+                                           change();
+                                           changed = true;
+                                         }
+                                         return true;
+                                       }));
+    EXPECT_EQ(report.failure, JobFailure::SourceChanged);
+    EXPECT_EQ(report.path, file("in"));
+  }
 }
 
 volatile sig_atomic_t alarmed = 0;

@@ -20,8 +20,18 @@ TEST(CharsetTest, TypedTextBecomesTheBytesOfASingleByteCodePage) {
   EXPECT_EQ(converted("", "UTF-8", "WINDOWS-1252"), "");
   // A set that shifts between states ends back in its first.
   EXPECT_EQ(converted("\xE6\x97\xA5\xE6\x9C\xAC", "UTF-8", "ISO-2022-JP"), "\x1B$BF|K\\\x1B(B");
-  // Wider sets grow past the first guess at the size.
   EXPECT_EQ(converted(std::string(1000, 'a'), "UTF-8", "UTF-32LE").size(), 4000u);
+  // More than four bytes out for each byte in (a shift into JIS X 0208 and
+  // back for every Greek letter) grows the result past its first guess.
+  std::string greek;
+  std::string shifted;
+  for (int i = 0; i < 1000; ++i) {
+    greek +=
+        "\xE1"
+        "a";
+    shifted += "\x1B$B&A\x1B(Ba";
+  }
+  EXPECT_EQ(converted(greek, "ISO-8859-7", "ISO-2022-JP"), shifted);
 }
 
 TEST(CharsetTest, NothingIsDroppedOrGuessed) {

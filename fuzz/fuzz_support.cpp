@@ -1,12 +1,13 @@
 #include "fuzz_support.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+
+#include "directory_entries.h"
 
 namespace talvek::fuzz {
 
@@ -46,12 +47,8 @@ const std::string& scratchDirectory() {
 
 void clearScratchDirectory() {
   const std::string& directory = scratchDirectory();
-  if (DIR* dir = ::opendir(directory.c_str())) {
-    while (dirent* entry = ::readdir(dir)) {
-      const std::string name = entry->d_name;
-      if (name != "." && name != "..") ::unlink((directory + "/" + name).c_str());
-    }
-    ::closedir(dir);
+  for (const std::string& name : test::entries(directory)) {
+    ::unlink((directory + "/" + name).c_str());
   }
 }
 

@@ -6,8 +6,7 @@
 #include <set>
 #include <string>
 
-#include <dirent.h>
-
+#include "directory_entries.h"
 #include "fuzz_support.h"
 #include "settings/registry_access.h"
 
@@ -22,18 +21,6 @@ using talvek::RegResult;
 constexpr char kProductKey[] = "Software\\Brellam\\Talvek";
 constexpr char kCommandKey[] = "Talvek\\shell\\open\\command";
 constexpr char kCommand[] = "\"/usr/bin/talvek\" \"%1\"";
-
-std::set<std::string> names(const std::string& directory) {
-  std::set<std::string> found;
-  if (DIR* dir = ::opendir(directory.c_str())) {
-    while (dirent* entry = ::readdir(dir)) {
-      const std::string name = entry->d_name;
-      if (name != "." && name != "..") found.insert(name);
-    }
-    ::closedir(dir);
-  }
-  return found;
-}
 
 std::string fileBytes(const std::string& path) {
   std::string bytes;
@@ -92,7 +79,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::uint32_t value = 0;
   registry.readDword(HKEY_CURRENT_USER, kProductKey, "optType", value);
   registry.keyExists(HKEY_CLASSES_ROOT, kCommandKey);
-  check(names(directory) == std::set<std::string>{"registry.db"} && fileBytes(path) == bytes,
+  check(talvek::test::entries(directory) == std::set<std::string>{"registry.db"} &&
+            fileBytes(path) == bytes,
         "a read changed the store" + what);
 
   // The first writes may find the store damaged and move it aside; from then

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "platform/file_status.h"
 #include "platform/unique_fd.h"
 #include "settings/user_dirs.h"
 
@@ -77,8 +78,7 @@ std::string firstArgument(std::string_view exec) {
 }
 
 bool isExecutableFile(const std::string& path) {
-  struct stat st;
-  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(path.c_str(), X_OK) == 0;
+  return isRegularFile(path) && ::access(path.c_str(), X_OK) == 0;
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <ctime>
 
+#include "platform/file_status.h"
 #include "platform/unique_fd.h"
 #include "settings/lock_wait.h"
 
@@ -34,13 +35,6 @@ RegResult makeParentDirectories(const std::string& path) {
     if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return fromErrno(errno);
   }
   return kErrorSuccess;
-}
-
-// The directory part of path, "." for a bare name.
-std::string directoryOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 long long nanoseconds(const timespec& time) {
@@ -115,7 +109,7 @@ FileStamp fileStamp(const std::string& path) {
 }
 
 bool moveStoreAside(const std::string& path, const FileIdentity& damaged, LockWait& wait) {
-  UniqueFd directory(::open(directoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  UniqueFd directory(::open(parentDirectory(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (!directory.valid()) return false;
   for (int attempt = 0; ::flock(directory.get(), LOCK_EX | LOCK_NB) != 0; ++attempt) {
     // A file system without such locks: go on as one instance would.

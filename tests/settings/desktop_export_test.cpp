@@ -299,6 +299,21 @@ TEST_F(DesktopExportTest, PerUserEntryOnlyWhereNoInstalledOneStartsAProgram) {
   }
 }
 
+// A data home that is also listed among the system's directories, spelled
+// with a trailing slash, holds the per-user entry, not an installed one.
+TEST_F(DesktopExportTest, DataHomeAmongTheSystemDirectoriesIsNoInstall) {
+  const std::string program = temp_.path() + "/usr/bin/talvek";
+  makeProgram(program);
+  DesktopExport listed = target(program);
+  listed.dataDirs = {dataHome() + "/", system(1)};
+  const std::string userEntry = data("applications/com.brellam.Talvek.desktop");
+  ASSERT_TRUE(exportDesktopAssociation(listed).complete);
+  EXPECT_EQ(readFile(userEntry), desktopEntry(program));
+  EXPECT_EQ(installedDesktopEntry(listed), "");
+  EXPECT_FALSE(exportDesktopAssociation(listed).changed);
+  EXPECT_EQ(readFile(userEntry), desktopEntry(program));
+}
+
 TEST_F(DesktopExportTest, EntriesThisProgramDidNotWriteStay) {
   const std::string installed = temp_.path() + "/usr/bin/talvek";
   makeProgram(installed);

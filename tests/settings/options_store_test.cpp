@@ -186,15 +186,26 @@ TEST_F(OptionsStoreTest, ALockedStoreCostsAboutASecondAtStartAndAtClose) {
 TEST_F(OptionsStoreTest, ASpentWaitLeavesTheStoreAlone) {
   using std::chrono::milliseconds;
   options_.saveOptType(false);
-  StoreLockedElsewhere lock(storePath());
-  registry_.lockWait().limit(milliseconds(50));
-  EXPECT_EQ(registry_.ensureKey(HKEY_CURRENT_USER, "Other"), kErrorCantWrite);
-  const milliseconds waited = registry_.lockWait().waited();
-  EXPECT_GE(waited, milliseconds(50));
   std::uint32_t value = 0;
+  {
+    StoreLockedElsewhere lock(storePath());
+    registry_.lockWait().limit(milliseconds(50));
+    EXPECT_EQ(registry_.ensureKey(HKEY_CURRENT_USER, "Other"), kErrorCantWrite);
+    const milliseconds waited = registry_.lockWait().waited();
+    EXPECT_GE(waited, milliseconds(50));
+    EXPECT_EQ(storedOptType(value), kErrorCantRead);
+    EXPECT_EQ(registry_.writeDword(HKEY_CURRENT_USER, ProductKeyPath, "optType", 1),
+              kErrorCantWrite);
+    EXPECT_EQ(registry_.lockWait().waited(), waited);
+  }
+  // The store is free again, but left alone all the same until the next
+  // limit: nothing was written meanwhile.
+  EXPECT_EQ(registry_.ensureKey(HKEY_CURRENT_USER, "Other"), kErrorCantWrite);
   EXPECT_EQ(storedOptType(value), kErrorCantRead);
-  EXPECT_EQ(registry_.writeDword(HKEY_CURRENT_USER, ProductKeyPath, "optType", 1), kErrorCantWrite);
-  EXPECT_EQ(registry_.lockWait().waited(), waited);
+  registry_.lockWait().limit(milliseconds(50));
+  EXPECT_FALSE(registry_.keyExists(HKEY_CURRENT_USER, "Other"));
+  EXPECT_EQ(storedOptType(value), kErrorSuccess);
+  EXPECT_EQ(value, static_cast<std::uint32_t>(kOptKeyFile));
   EXPECT_TRUE(
       namesStartingWith(temp_.path() + "/config/Brellam/Talvek", "registry.db.corrupt-").empty());
 }

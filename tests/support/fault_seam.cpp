@@ -229,22 +229,36 @@ Function nextDefinition(const char* name) {
   return reinterpret_cast<Function>(found);
 }
 
-// Fails the call (errno set, -1 returned) when the plan says so.
-#define TALVEK_SEAM_FAIL_IF_ARMED(decision) \
-  if ((decision).kind == Decision::Fail) {  \
-    errno = (decision).error;               \
-    return -1;                              \
-  }
+// Declares `next`, the definition of name that the seam's own forwards to,
+// looked up once.
+#define TALVEK_SEAM_NEXT(name) static const auto next = nextDefinition<decltype(&::name)>(#name)
 
-// For the calls that move bytes: fails, returns 0, or shortens `count`.
-#define TALVEK_SEAM_LIMIT(decision, count)                  \
-  TALVEK_SEAM_FAIL_IF_ARMED(decision)                       \
-  if ((decision).kind == Decision::Limit) {                 \
-    if ((decision).maxBytes == 0 && (count) != 0) return 0; \
-    (count) = std::min((count), (decision).maxBytes);       \
-  }
+// Whether the plan fails the call; errno is then set.
+bool failing(const Decision& decision) {
+  if (decision.kind != Decision::Fail) return false;
+  errno = decision.error;
+  return true;
+}
 
-#define TALVEK_SEAM_FORWARD(name) static const auto next = nextDefinition<decltype(&::name)>(#name)
+// A call that moves no bytes: fails (-1) or runs.
+template <typename Run>
+auto unlessFailed(SysCall call, Run run) -> decltype(run()) {
+  if (failing(decideCall(call))) return -1;
+  return run();
+}
+
+// A call that moves up to `count` bytes: fails (-1), returns 0 at once, or
+// runs with the count the plan allows.
+template <typename Run>
+ssize_t transfer(SysCall call, size_t count, Run run) {
+  const Decision decision = decideCall(call);
+  if (failing(decision)) return -1;
+  if (decision.kind == Decision::Limit) {
+    if (decision.maxBytes == 0 && count != 0) return 0;
+    count = std::min(count, decision.maxBytes);
+  }
+  return run(count);
+}
 
 // open's mode argument is there only when the flags create a file.
 mode_t modeArgument(int flags, va_list& args) {
@@ -257,51 +271,43 @@ mode_t modeArgument(int flags, va_list& args) {
 extern "C" {
 
 int open(const char* path, int flags, ...) {
-  TALVEK_SEAM_FORWARD(open);
+  TALVEK_SEAM_NEXT(open);
   va_list args;
   va_start(args, flags);
   const mode_t mode = modeArgument(flags, args);
   va_end(args);
-  const Decision decision = decideCall(SysCall::Open);
-  TALVEK_SEAM_FAIL_IF_ARMED(decision);
-  return next(path, flags, mode);
+  return unlessFailed(SysCall::Open, [&] { return next(path, flags, mode); });
 }
 
 int open64(const char* path, int flags, ...) {
-  TALVEK_SEAM_FORWARD(open64);
+  TALVEK_SEAM_NEXT(open64);
   va_list args;
   va_start(args, flags);
   const mode_t mode = modeArgument(flags, args);
   va_end(args);
-  const Decision decision = decideCall(SysCall::Open);
-  TALVEK_SEAM_FAIL_IF_ARMED(decision);
-  return next(path, flags, mode);
+  return unlessFailed(SysCall::Open, [&] { return next(path, flags, mode); });
 }
 
 int openat(int dirFd, const char* path, int flags, ...) {
-  TALVEK_SEAM_FORWARD(openat);
+  TALVEK_SEAM_NEXT(openat);
   va_list args;
   va_start(args, flags);
   const mode_t mode = modeArgument(flags, args);
   va_end(args);
-  const Decision decision = decideCall(SysCall::Openat);
-  TALVEK_SEAM_FAIL_IF_ARMED(decision);
-  return next(dirFd, path, flags, mode);
+  return unlessFailed(SysCall::Openat, [&] { return next(dirFd, path, flags, mode); });
 }
 
 int openat64(int dirFd, const char* path, int flags, ...) {
-  TALVEK_SEAM_FORWARD(openat64);
+  TALVEK_SEAM_NEXT(openat64);
   va_list args;
   va_start(args, flags);
   const mode_t mode = modeArgument(flags, args);
   va_end(args);
-  const Decision decision = decideCall(SysCall::Openat);
-  TALVEK_SEAM_FAIL_IF_ARMED(decision);
-  return next(dirFd, path, flags, mode);
+  return unlessFailed(SysCall::Openat, [&] { return next(dirFd, path, flags, mode); });
 }
 
 int close(int fd) {
-  TALVEK_SEAM_FORWARD(close);
+  TALVEK_SEAM_NEXT(close);
   const Decision decision = decideCall(SysCall::Close);
   // A failing close still releases the descriptor, as Linux's does.
   if (decision.kind == Decision::Fail) {
@@ -313,109 +319,80 @@ int close(int fd) {
 }
 
 ssize_t read(int fd, void* data, size_t count) {
-  TALVEK_SEAM_FORWARD(read);
-  const Decision decision = decideCall(SysCall::Read);
-  TALVEK_SEAM_LIMIT(decision, count);
-  return next(fd, data, count);
+  TALVEK_SEAM_NEXT(read);
+  return transfer(SysCall::Read, count, [&](size_t n) { return next(fd, data, n); });
 }
 
 ssize_t pread(int fd, void* data, size_t count, off_t offset) {
-  TALVEK_SEAM_FORWARD(pread);
-  const Decision decision = decideCall(SysCall::Pread);
-  TALVEK_SEAM_LIMIT(decision, count);
-  return next(fd, data, count, offset);
+  TALVEK_SEAM_NEXT(pread);
+  return transfer(SysCall::Pread, count, [&](size_t n) { return next(fd, data, n, offset); });
 }
 
 ssize_t pread64(int fd, void* data, size_t count, off64_t offset) {
-  TALVEK_SEAM_FORWARD(pread64);
-  const Decision decision = decideCall(SysCall::Pread);
-  TALVEK_SEAM_LIMIT(decision, count);
-  return next(fd, data, count, offset);
+  TALVEK_SEAM_NEXT(pread64);
+  return transfer(SysCall::Pread, count, [&](size_t n) { return next(fd, data, n, offset); });
 }
 
 ssize_t write(int fd, const void* data, size_t count) {
-  TALVEK_SEAM_FORWARD(write);
-  const Decision decision = decideCall(SysCall::Write);
-  TALVEK_SEAM_LIMIT(decision, count);
-  return next(fd, data, count);
+  TALVEK_SEAM_NEXT(write);
+  return transfer(SysCall::Write, count, [&](size_t n) { return next(fd, data, n); });
 }
 
 ssize_t pwrite(int fd, const void* data, size_t count, off_t offset) {
-  TALVEK_SEAM_FORWARD(pwrite);
-  const Decision decision = decideCall(SysCall::Pwrite);
-  TALVEK_SEAM_LIMIT(decision, count);
-  return next(fd, data, count, offset);
+  TALVEK_SEAM_NEXT(pwrite);
+  return transfer(SysCall::Pwrite, count, [&](size_t n) { return next(fd, data, n, offset); });
 }
 
 ssize_t pwrite64(int fd, const void* data, size_t count, off64_t offset) {
-  TALVEK_SEAM_FORWARD(pwrite64);
-  const Decision decision = decideCall(SysCall::Pwrite);
-  TALVEK_SEAM_LIMIT(decision, count);
-  return next(fd, data, count, offset);
+  TALVEK_SEAM_NEXT(pwrite64);
+  return transfer(SysCall::Pwrite, count, [&](size_t n) { return next(fd, data, n, offset); });
 }
 
 int fsync(int fd) {
-  TALVEK_SEAM_FORWARD(fsync);
-  const Decision decision = decideCall(SysCall::Fsync);
-  TALVEK_SEAM_FAIL_IF_ARMED(decision);
-  return next(fd);
+  TALVEK_SEAM_NEXT(fsync);
+  return unlessFailed(SysCall::Fsync, [&] { return next(fd); });
 }
 
 int fdatasync(int fd) {
-  TALVEK_SEAM_FORWARD(fdatasync);
-  const Decision decision = decideCall(SysCall::Fdatasync);
-  TALVEK_SEAM_FAIL_IF_ARMED(decision);
-  return next(fd);
+  TALVEK_SEAM_NEXT(fdatasync);
+  return unlessFailed(SysCall::Fdatasync, [&] { return next(fd); });
 }
 
 int ftruncate(int fd, off_t length) __THROW {
-  TALVEK_SEAM_FORWARD(ftruncate);
-  const Decision decision = decideCall(SysCall::Ftruncate);
-  TALVEK_SEAM_FAIL_IF_ARMED(decision);
-  return next(fd, length);
+  TALVEK_SEAM_NEXT(ftruncate);
+  return unlessFailed(SysCall::Ftruncate, [&] { return next(fd, length); });
 }
 
 int ftruncate64(int fd, off64_t length) __THROW {
-  TALVEK_SEAM_FORWARD(ftruncate64);
-  const Decision decision = decideCall(SysCall::Ftruncate);
-  TALVEK_SEAM_FAIL_IF_ARMED(decision);
-  return next(fd, length);
+  TALVEK_SEAM_NEXT(ftruncate64);
+  return unlessFailed(SysCall::Ftruncate, [&] { return next(fd, length); });
 }
 
 int rename(const char* from, const char* to) __THROW {
-  TALVEK_SEAM_FORWARD(rename);
-  const Decision decision = decideCall(SysCall::Rename);
-  TALVEK_SEAM_FAIL_IF_ARMED(decision);
-  return next(from, to);
+  TALVEK_SEAM_NEXT(rename);
+  return unlessFailed(SysCall::Rename, [&] { return next(from, to); });
 }
 
 int renameat(int fromDir, const char* from, int toDir, const char* to) __THROW {
-  TALVEK_SEAM_FORWARD(renameat);
-  const Decision decision = decideCall(SysCall::Renameat);
-  TALVEK_SEAM_FAIL_IF_ARMED(decision);
-  return next(fromDir, from, toDir, to);
+  TALVEK_SEAM_NEXT(renameat);
+  return unlessFailed(SysCall::Renameat, [&] { return next(fromDir, from, toDir, to); });
 }
 
 int linkat(int fromDir, const char* from, int toDir, const char* to, int flags) __THROW {
-  TALVEK_SEAM_FORWARD(linkat);
-  const Decision decision = decideCall(SysCall::Linkat);
-  TALVEK_SEAM_FAIL_IF_ARMED(decision);
-  return next(fromDir, from, toDir, to, flags);
+  TALVEK_SEAM_NEXT(linkat);
+  return unlessFailed(SysCall::Linkat, [&] { return next(fromDir, from, toDir, to, flags); });
 }
 
 int unlink(const char* path) __THROW {
-  TALVEK_SEAM_FORWARD(unlink);
-  const Decision decision = decideCall(SysCall::Unlink);
-  TALVEK_SEAM_FAIL_IF_ARMED(decision);
-  return next(path);
+  TALVEK_SEAM_NEXT(unlink);
+  return unlessFailed(SysCall::Unlink, [&] { return next(path); });
 }
 
 ssize_t copy_file_range(int inFd, off64_t* inOffset, int outFd, off64_t* outOffset, size_t count,
                         unsigned int flags) {
-  TALVEK_SEAM_FORWARD(copy_file_range);
-  const Decision decision = decideCall(SysCall::CopyFileRange);
-  TALVEK_SEAM_LIMIT(decision, count);
-  return next(inFd, inOffset, outFd, outOffset, count, flags);
+  TALVEK_SEAM_NEXT(copy_file_range);
+  return transfer(SysCall::CopyFileRange, count,
+                  [&](size_t n) { return next(inFd, inOffset, outFd, outOffset, n, flags); });
 }
 
 }  // extern "C"

@@ -1,6 +1,5 @@
 #include "temp_dir.h"
 
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -60,18 +59,6 @@ std::string readFile(const std::string& path) {
 bool pathExists(const std::string& path) {
   struct stat st;
   return lstat(path.c_str(), &st) == 0;
-}
-
-std::set<std::string> entries(const std::string& directory) {
-  std::set<std::string> names;
-  if (DIR* dir = ::opendir(directory.c_str())) {
-    while (dirent* entry = ::readdir(dir)) {
-      const std::string name = entry->d_name;
-      if (name != "." && name != "..") names.insert(name);
-    }
-    ::closedir(dir);
-  }
-  return names;
 }
 
 }  // namespace talvek::test

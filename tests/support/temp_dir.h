@@ -2,8 +2,9 @@
 // removed with everything in it when the object goes away.
 #pragma once
 
-#include <set>
 #include <string>
+
+#include "directory_entries.h"
 
 namespace talvek::test {
 
@@ -29,7 +30,5 @@ void writeFile(const std::string& path, const std::string& bytes);
 std::string readFile(const std::string& path);
 // Whether the path exists in any form (dangling links included).
 bool pathExists(const std::string& path);
-// The names in a directory, "." and ".." left out.
-std::set<std::string> entries(const std::string& directory);
 
 }  // namespace talvek::test

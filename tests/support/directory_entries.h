@@ -1,0 +1,14 @@
+// The names in a directory. Apart from the test framework, so that the fuzz
+// targets list their scratch directories with it too.
+#pragma once
+
+#include <set>
+#include <string>
+
+namespace talvek::test {
+
+// The names in a directory, "." and ".." left out; none when it cannot be
+// read.
+std::set<std::string> entries(const std::string& directory);
+
+}  // namespace talvek::test

@@ -42,7 +42,7 @@ class Pump {
   bool run(const BlockTransform& transform) {
     if (stopRequested()) return false;
     const std::unique_ptr<uint8_t[]> buffer(new uint8_t[kBufferSize]);
-    auto position = decltype(transform.apply(nullptr, 0, 0)){0};
+    uint64_t position = 0;
     for (;;) {
       if (waitForInput_ && !waitFor(input_, POLLIN)) return false;
       const ssize_t n = ::read(input_.fd, buffer.get(), kBufferSize);
@@ -129,18 +129,12 @@ class Pump {
   uint64_t moved_ = 0;
 };
 
-JobReport& resetReport(JobReport* report, JobReport& local) {
-  JobReport& result = report != nullptr ? *report : local;
-  result = JobReport{};
-  return result;
-}
-
 }  // namespace
 
 bool transformStream(const StreamEnd& input, const StreamEnd& output, std::string keyText,
                      bool encode, JobReport* report, const JobProgress& progress) {
   JobReport local;
-  JobReport& result = resetReport(report, local);
+  JobReport& result = freshReport(report, local);
   if (keyText.empty()) return failJob(result, JobFailure::EmptyKey);
   const BlockTransform transform(prepareKeyText(std::move(keyText)), encode);
   return Pump(input, output, progress, 0, result).run(transform);
@@ -149,7 +143,7 @@ bool transformStream(const StreamEnd& input, const StreamEnd& output, std::strin
 bool transformFileToStream(const std::string& source, const StreamEnd& output, std::string keyText,
                            bool encode, JobReport* report, const JobProgress& progress) {
   JobReport local;
-  JobReport& result = resetReport(report, local);
+  JobReport& result = freshReport(report, local);
   struct stat before;
   if (::stat(source.c_str(), &before) != 0) {
     return failJob(result, JobFailure::SourceInvalid, "stat", source, errno);
@@ -177,7 +171,7 @@ bool transformStreamToFile(const StreamEnd& input, const std::string& destinatio
                            std::string keyText, bool encode, bool overwrite, JobReport* report,
                            const JobProgress& progress) {
   JobReport local;
-  JobReport& result = resetReport(report, local);
+  JobReport& result = freshReport(report, local);
   if (!checkJobDestination(destination, overwrite, result)) return false;
   if (keyText.empty()) return failJob(result, JobFailure::EmptyKey);
 

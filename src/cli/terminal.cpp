@@ -25,6 +25,15 @@ void restoreTerminalAndDie(int signal) {
   ::raise(signal);
 }
 
+// Catches `signal` with handler unless the caller ignores it (nohup): an
+// ignored signal stays ignored, as it does during a job. Returns the old
+// handler.
+void (*catchUnlessIgnored(int signal, void (*handler)(int)))(int) {
+  const auto old = ::signal(signal, handler);
+  if (old == SIG_IGN) ::signal(signal, SIG_IGN);
+  return old;
+}
+
 // Turns echo off on a terminal for its lifetime.
 class HiddenInput {
  public:
@@ -33,9 +42,9 @@ class HiddenInput {
     termios quiet = savedTerminal;
     quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
     quiet.c_lflag |= ECHONL;  // the user still sees the line end
-    oldInt_ = ::signal(SIGINT, restoreTerminalAndDie);
-    oldTerm_ = ::signal(SIGTERM, restoreTerminalAndDie);
-    oldHup_ = ::signal(SIGHUP, restoreTerminalAndDie);
+    oldInt_ = catchUnlessIgnored(SIGINT, restoreTerminalAndDie);
+    oldTerm_ = catchUnlessIgnored(SIGTERM, restoreTerminalAndDie);
+    oldHup_ = catchUnlessIgnored(SIGHUP, restoreTerminalAndDie);
     hiddenTerminal = fd;
     ::tcsetattr(fd, TCSANOW, &quiet);
   }

@@ -486,6 +486,7 @@ class OnATerminal {
     }
   }
   bool started() const { return pid_ > 0; }
+  pid_t pid() const { return pid_; }
   int master() const { return master_; }
   bool waitFor(const std::string& text) { return readUntil(master_, text, seen_); }
   void type(const std::string& text) {
@@ -551,6 +552,22 @@ TEST_F(CliProcessTest, AnInterruptedPasswordPromptGivesTheEchoBack) {
   const int status = terminal.finish();
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
   EXPECT_TRUE(echoing(terminal.master()));
+}
+
+TEST_F(CliProcessTest, AHangUpIgnoredByTheCallerDoesNotEndThePasswordPrompt) {
+  writeFile(file("in"), kPlain);
+  // As under nohup: the program starts with SIGHUP ignored.
+  const auto previous = ::signal(SIGHUP, SIG_IGN);
+  OnATerminal terminal(*this, {"encode", file("in"), file("out")});
+  ::signal(SIGHUP, previous);
+  ASSERT_TRUE(terminal.waitFor("Password #1: ")) << terminal.seen();
+  ::kill(terminal.pid(), SIGHUP);
+  terminal.type("pass word\n");
+  ASSERT_TRUE(terminal.waitFor("Password #2: ")) << terminal.seen();
+  terminal.type("pass word\n");
+  const int status = terminal.finish();
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status << terminal.seen();
+  EXPECT_EQ(readFile(file("out")).size(), kPlain.size());
 }
 
 TEST_F(CliProcessTest, OnATerminalQuietModeShowsNothingAndAsksNothing) {

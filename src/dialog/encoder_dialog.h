@@ -3,6 +3,8 @@
 // the WindowSystem and shows each refusal as one message box.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <functional>
 #include <string>
 #include <utility>
@@ -118,7 +120,7 @@ class EncoderDialog {
   bool checkDestination(std::string& destination);
   // The key file in use or a protected path.
   bool isNeverADestination(const std::string& path);
-  bool isNeverADestination(int fd);
+  bool isNeverADestination(const struct stat& file);
 
   WindowSystem& window_;
   DialogEnvironment environment_;

@@ -27,23 +27,16 @@ bool isSameFile(const struct stat& a, const std::string& path) {
 }  // namespace
 
 bool EncoderDialog::isNeverADestination(const std::string& path) {
-  if (window_.isChecked(IDC_USE_KEY_FILE) && sameFile(path, window_.controlText(IDC_KEY_FILE))) {
-    return true;
-  }
-  for (const std::string& kept : environment_.protectedPaths) {
-    if (sameFile(path, kept)) return true;
-  }
-  return false;
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && isNeverADestination(st);
 }
 
-bool EncoderDialog::isNeverADestination(int fd) {
-  struct stat st;
-  if (!regularFileIdentity(fd, st)) return false;
-  if (window_.isChecked(IDC_USE_KEY_FILE) && isSameFile(st, window_.controlText(IDC_KEY_FILE))) {
+bool EncoderDialog::isNeverADestination(const struct stat& file) {
+  if (window_.isChecked(IDC_USE_KEY_FILE) && isSameFile(file, window_.controlText(IDC_KEY_FILE))) {
     return true;
   }
   for (const std::string& kept : environment_.protectedPaths) {
-    if (isSameFile(st, kept)) return true;
+    if (isSameFile(file, kept)) return true;
   }
   return false;
 }
@@ -63,15 +56,16 @@ bool EncoderDialog::checkStreamEnds(const StreamEnds& ends, std::string& source,
   // destroyed or, when appended to, never end.
   destination = ends.outputName;
   struct stat output;
-  bool readsItself = false;
+  bool refused = false;
   if (regularFileIdentity(ends.output, output)) {
     struct stat input;
-    readsItself = ends.input >= 0
-                      ? regularFileIdentity(ends.input, input) && input.st_dev == output.st_dev &&
-                            input.st_ino == output.st_ino
-                      : isSameFile(output, source);
+    const bool readsItself = ends.input >= 0 ? regularFileIdentity(ends.input, input) &&
+                                                   input.st_dev == output.st_dev &&
+                                                   input.st_ino == output.st_ino
+                                             : isSameFile(output, source);
+    refused = readsItself || isNeverADestination(output);
   }
-  if (readsItself || isNeverADestination(ends.output)) {
+  if (refused) {
     showWarning(kInvalidDestination);
     return false;
   }

@@ -2,12 +2,10 @@
 
 #include <errno.h>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <iostream>
-#include <system_error>
 
 #include "cli/cli_options.h"
 #include "cli/stop_signals.h"
@@ -17,6 +15,8 @@
 #include "dialog/encoder_dialog.h"
 #include "dialog/resource_ids.h"
 #include "platform/charset.h"
+#include "platform/error_text.h"
+#include "platform/file_status.h"
 #include "platform/unique_fd.h"
 
 #ifndef TALVEK_VERSION
@@ -45,10 +45,6 @@ int usageError(const std::string& error) {
   std::cerr << "talvek-cli: " << error << "\n"
             << "Try 'talvek-cli --help'." << std::endl;
   return kExitUsage;
-}
-
-std::string reason(int error) {
-  return std::error_code(error, std::generic_category()).message();
 }
 
 // Standard descriptors that were closed when the program started. They are
@@ -127,7 +123,7 @@ int fillSecret(const CliOptions& options, const QuestionTerminal& terminal, Wind
       switch (readFirstLine(options.secretPath, first, error)) {
         case LineRead::Failed:
           return usageError("cannot read the password file '" + options.secretPath +
-                            "': " + reason(error));
+                            "': " + systemErrorText(error));
         case LineRead::TooLong:
           return usageError("the first line of the password file '" + options.secretPath +
                             "' is longer than 1 MiB");
@@ -140,7 +136,8 @@ int fillSecret(const CliOptions& options, const QuestionTerminal& terminal, Wind
     case SecretSource::PasswordStdin:
       switch (readLine(STDIN_FILENO, first)) {
         case LineRead::Failed:
-          return usageError("cannot read the password from standard input: " + reason(errno));
+          return usageError("cannot read the password from standard input: " +
+                            systemErrorText(errno));
         case LineRead::TooLong:
           return usageError("the password line on standard input is longer than 1 MiB");
         default:
@@ -161,11 +158,6 @@ int fillSecret(const CliOptions& options, const QuestionTerminal& terminal, Wind
   window.setControlText(IDC_PASSWORD1, first);
   window.setControlText(IDC_PASSWORD2, second.value_or(""));
   return -1;
-}
-
-bool isRegularFileDescriptor(int fd) {
-  struct stat st;
-  return ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
 }
 
 }  // namespace
@@ -250,7 +242,7 @@ int runCli(const std::vector<std::string>& args) {
 
   // A bar under a pager or another program's output would get in the way.
   window.showProgress(!options.quiet && isTerminal(STDERR_FILENO) &&
-                      (!writesStandardOutput || isRegularFileDescriptor(STDOUT_FILENO)));
+                      (!writesStandardOutput || isRegularFile(STDOUT_FILENO)));
   JobReport report;
   const CommandResult result =
       dialog.runStreamCommand(options.command == CliCommand::Encode, ends, &report);

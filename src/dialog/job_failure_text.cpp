@@ -1,6 +1,6 @@
 #include "dialog/job_failure_text.h"
 
-#include <system_error>
+#include "platform/error_text.h"
 
 namespace talvek {
 
@@ -35,8 +35,7 @@ const char* failureSentence(JobFailure failure) {
 // " (path: reason)", " (reason)" or nothing.
 std::string reasonSuffix(const std::string& path, int error) {
   if (error == 0) return path.empty() ? std::string() : " (" + path + ")";
-  // The same text as strerror, without its shared buffer.
-  const std::string reason = std::error_code(error, std::generic_category()).message();
+  const std::string reason = systemErrorText(error);
   return " (" + (path.empty() ? reason : path + ": " + reason) + ")";
 }
 

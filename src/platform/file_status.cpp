@@ -14,6 +14,11 @@ bool isRegularFile(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+bool isRegularFile(int fd) {
+  struct stat st;
+  return ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+}
+
 bool makeWritable(const std::string& path, unsigned* previousMode) {
   struct stat st;
   if (::stat(path.c_str(), &st) != 0) return false;

@@ -7,6 +7,8 @@ namespace talvek {
 
 // stat succeeds (following links) and the path is a regular file.
 bool isRegularFile(const std::string& path);
+// The same of an open file.
+bool isRegularFile(int fd);
 
 // Gives the owner write permission, so an existing file can be replaced.
 // False when the path does not exist or cannot be changed. `previousMode`,

@@ -25,8 +25,7 @@ head -c "$((size_mib * 1024 * 1024))" /dev/urandom >"$work/data"
 printf 'bench password\n' >"$work/pw"
 cat "$work/data" >/dev/null  # into the page cache
 
-median() { printf '%s\n' "$@" | sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+. "$top/bench/stats.sh"
 
 filter_talvek() { "$cli" encode - - --password-file "$work/pw"; }
 filter_cat() { cat; }

@@ -33,8 +33,7 @@ if command -v age >/dev/null && command -v age-keygen >/dev/null; then
 fi
 
 now() { date +%s.%N; }
-median() { printf '%s\n' "$@" | sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+. "$top/bench/stats.sh"
 
 # Runs one command between syncs and appends its time to the named array.
 timed() {

@@ -110,6 +110,18 @@ void fillForEncode(ScriptedWindow& scripted, const std::string& source,
   scripted.setText(IDC_PASSWORD2, QStringLiteral("secret"));
 }
 
+// Writes a shell script that stands in for the desktop's opener program.
+bool writeOpener(const std::string& path, const std::string& script) {
+  test::writeFile(path, "#!/bin/sh\n" + script + "\n");
+  return ::chmod(path.c_str(), 0700) == 0;
+}
+
+// Hands the window's documents to `desktop` rather than to the trace.
+void openDocumentsWith(ScriptedWindow& scripted, DesktopOpener& desktop) {
+  scripted.window().setDocumentOpener(
+      [&desktop](const QUrl& url) { return desktop.open(url.toLocalFile().toStdString()); });
+}
+
 const QString kAllFiles = QStringLiteral("All Files (*.*) (*)");
 const QString kEncodedFiles = QStringLiteral("Talvek Encoded Files (*.tc) (*.tc)");
 const QString kKeyFiles = QStringLiteral("Morva~Key Files (*.mk) (*.mk)");
@@ -725,14 +737,11 @@ class WindowTest : public QObject {
     test::writeFile(manual, "<html></html>");
     const std::string opener = dir.file("opener");
     if (!script.isEmpty()) {
-      test::writeFile(opener,
-                      "#!/bin/sh\necho \"$1\" > \"$0.args\"\n" + script.toStdString() + "\n");
-      QCOMPARE(::chmod(opener.c_str(), 0700), 0);
+      QVERIFY(writeOpener(opener, "echo \"$1\" > \"$0.args\"\n" + script.toStdString()));
     }
     DesktopOpener desktop(opener, std::chrono::seconds(30));
     ScriptedWindow scripted(QString::fromStdString(dir.path()));
-    scripted.window().setDocumentOpener(
-        [&](const QUrl& url) { return desktop.open(url.toLocalFile().toStdString()); });
+    openDocumentsWith(scripted, desktop);
     scripted.window().runCommand(ID_HELP_MANUAL);
     QCOMPARE(scripted.trace, shown ? QStringList() : QStringList{"message: No help is available!"});
     if (!script.isEmpty()) QCOMPARE(test::readFile(opener + ".args"), manual + "\n");
@@ -744,12 +753,10 @@ class WindowTest : public QObject {
     test::writeFile(dir.file("Manual.html"), "<html></html>");
     const std::string opener = dir.file("opener");
     // Like an opener that waits for the viewer to close.
-    test::writeFile(opener, "#!/bin/sh\necho $$ > \"$0.pid\"\nexec sleep 60\n");
-    QCOMPARE(::chmod(opener.c_str(), 0700), 0);
+    QVERIFY(writeOpener(opener, "echo $$ > \"$0.pid\"\nexec sleep 60"));
     DesktopOpener desktop(opener, std::chrono::milliseconds(300));
     ScriptedWindow scripted(QString::fromStdString(dir.path()));
-    scripted.window().setDocumentOpener(
-        [&](const QUrl& url) { return desktop.open(url.toLocalFile().toStdString()); });
+    openDocumentsWith(scripted, desktop);
     scripted.window().runCommand(ID_HELP_MANUAL);
     QVERIFY(scripted.trace.isEmpty());
     QFile pidFile(QString::fromStdString(opener + ".pid"));

@@ -63,25 +63,6 @@ QString filterLine(const QString& kind, const QString& filter) {
   return kind + ": " + filter;
 }
 
-// Points the jobs' temporary files at a directory of the test for a while.
-class TemporaryDirectory {
- public:
-  explicit TemporaryDirectory(const std::string& path) : saved_(qgetenv("TMPDIR")) {
-    ::mkdir(path.c_str(), 0700);
-    qputenv("TMPDIR", QByteArray::fromStdString(path));
-  }
-  ~TemporaryDirectory() {
-    if (saved_.isNull()) {
-      qunsetenv("TMPDIR");
-    } else {
-      qputenv("TMPDIR", saved_);
-    }
-  }
-
- private:
-  QByteArray saved_;
-};
-
 // Waits on the job's thread until `ready` says so; false after a long while.
 bool waitFor(const std::function<bool()>& ready) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
@@ -621,7 +602,7 @@ class WindowTest : public QObject {
 
   void aLongJobShowsItsProgressAndCancelLeavesTheDestinationAlone() {
     test::TempDir dir;
-    TemporaryDirectory temporary(dir.file("tmp"));
+    test::TmpdirOverride temporary(dir.file("tmp"));
     const std::string source = dir.file("big.bin");
     const std::string destination = dir.file("big.bin.tc");
     test::writeFile(source, std::string(20 << 20, 'x'));

@@ -600,7 +600,13 @@ class WindowTest : public QObject {
              qPrintable(QString::number(frame.y())));
   }
 
+  void aLongJobShowsItsProgressAndCancelLeavesTheDestinationAlone_data() {
+    QTest::addColumn<QString>("how");
+    for (const char* how : {"Cancel", "Esc", "close box"}) QTest::newRow(how) << QString(how);
+  }
+
   void aLongJobShowsItsProgressAndCancelLeavesTheDestinationAlone() {
+    QFETCH(QString, how);
     test::TempDir dir;
     test::TmpdirOverride temporary(dir.file("tmp"));
     const std::string source = dir.file("big.bin");
@@ -618,18 +624,24 @@ class WindowTest : public QObject {
       return transformFile(from, to, key, encode, overwrite, report, heldInTheMiddle(progress));
     });
     QStringList seen;
+    bool stayedUp = false;
     QTimer watcher;
     connect(&watcher, &QTimer::timeout, &window, [&] {
       auto* box = window.findChild<JobProgressDialog*>();
       if (box == nullptr || !box->isVisible() || !box->cancelButton()->isEnabled()) return;
       seen << box->windowTitle() << box->fileLabel()->text() << box->bar()->format();
       seen << (QApplication::activeModalWidget() == box ? "modal" : "modeless");
-      QTest::mouseClick(box->cancelButton(), Qt::LeftButton);
+      if (how == "Cancel") QTest::mouseClick(box->cancelButton(), Qt::LeftButton);
+      if (how == "Esc") QTest::keyClick(box, Qt::Key_Escape);
+      if (how == "close box") box->close();
       seen << box->timeLeftLabel()->text();
+      // Asking for the stop does not close the box: the job ends it.
+      stayedUp = box->isVisible();
     });
     watcher.start(20);
     QVERIFY(window.runCommand(IDC_ENCODE));
     watcher.stop();
+    QVERIFY(stayedUp);
     QCOMPARE(seen.size(), 5);
     QCOMPARE(seen.mid(0, 2), (QStringList{"Encoding", "big.bin"}));
     QVERIFY(seen[2].endsWith(QLatin1Char('%')));

@@ -23,6 +23,7 @@
 #include <QWindow>
 
 #include "dialog/resource_ids.h"
+#include "dialog/wait_cursor.h"
 #include "dialog/window_constants.h"
 #include "ui/about_dialog.h"
 #include "ui/file_dialog.h"
@@ -276,10 +277,8 @@ bool EncoderWindow::runJob(const JobView& job, const JobWork& work) {
 
 bool EncoderWindow::openDocument(const std::string& path) {
   // The opener may take a moment to say whether it could.
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  const bool opened = openUrl_(QUrl::fromLocalFile(QString::fromStdString(path)));
-  QApplication::restoreOverrideCursor();
-  return opened;
+  WaitCursor cursor(*this);
+  return openUrl_(QUrl::fromLocalFile(QString::fromStdString(path)));
 }
 
 void EncoderWindow::showAbout() {

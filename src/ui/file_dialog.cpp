@@ -95,7 +95,8 @@ std::unique_ptr<QFileDialog> makeFileDialog(QWidget* owner, const FileDialogRequ
   dialog->setDefaultSuffix(request.defaultExtension);
   if (!request.initialDirectory.isEmpty()) dialog->setDirectory(request.initialDirectory);
   dialog->resize(kFileDialogSize);
-  if (auto* view = dialog->findChild<QTreeView*>(QStringLiteral("treeView"))) new ColumnFitter(dialog.get(), view);
+  if (auto* view = dialog->findChild<QTreeView*>(QStringLiteral("treeView")))
+    new ColumnFitter(dialog.get(), view);
   // A wildcard name such as "*.*" only repeats the selected filter; typed
   // into the name box it would be taken for a file name.
   if (!request.initialName.isEmpty() && !hasWildcard(request.initialName)) {

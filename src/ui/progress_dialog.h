@@ -24,7 +24,6 @@ class JobProgressDialog : public QDialog {
   QPushButton* cancelButton() const { return cancel_; }
   QLabel* fileLabel() const { return file_; }
   QProgressBar* bar() const { return bar_; }
-  QLabel* speedLabel() const { return speed_; }
   QLabel* timeLeftLabel() const { return timeLeft_; }
 
   // Esc and the close box ask for the stop; the box stays until the job ends.

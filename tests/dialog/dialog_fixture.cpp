@@ -1,30 +1,10 @@
 #include "dialog_fixture.h"
 
-#include <sys/stat.h>
-
-#include <cstdlib>
-
 namespace talvek::test {
 
 DialogTest::DialogTest() {
-  if (const char* old = std::getenv("TMPDIR")) {
-    hadTmpdir_ = true;
-    savedTmpdir_ = old;
-  }
-  // Working copies go to a directory of the test's own.
-  const std::string tmp = dir_.file("tmp");
-  ::mkdir(tmp.c_str(), 0700);
-  ::setenv("TMPDIR", tmp.c_str(), 1);
   dialog_ = std::make_unique<EncoderDialog>(
       window_, DialogEnvironment{&options_, dir_.file("program"), std::string()});
-}
-
-DialogTest::~DialogTest() {
-  if (hadTmpdir_) {
-    ::setenv("TMPDIR", savedTmpdir_.c_str(), 1);
-  } else {
-    ::unsetenv("TMPDIR");
-  }
 }
 
 void DialogTest::usePasswords(const std::string& first, const std::string& second) {

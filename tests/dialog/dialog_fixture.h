@@ -27,7 +27,6 @@ class RecordingOptions : public OptionStorage {
 class DialogTest : public ::testing::Test {
  protected:
   DialogTest();
-  ~DialogTest() override;
 
   void usePasswords(const std::string& first, const std::string& second);
   void useKeyFile(const std::string& path);
@@ -41,8 +40,8 @@ class DialogTest : public ::testing::Test {
   std::unique_ptr<EncoderDialog> dialog_;
 
  private:
-  std::string savedTmpdir_;
-  bool hadTmpdir_ = false;
+  // Working copies go to a directory of the test's own.
+  TmpdirOverride tmpdir_{dir_.file("tmp")};
 };
 
 // Makes writes past `bytes` fail in this process, as a full disk would.

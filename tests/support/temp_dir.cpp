@@ -37,6 +37,20 @@ std::string TempDir::file(const std::string& name) const {
   return path_ + "/" + name;
 }
 
+TmpdirOverride::TmpdirOverride(const std::string& path) {
+  if (const char* old = std::getenv("TMPDIR")) saved_ = old;
+  ::mkdir(path.c_str(), 0700);
+  ::setenv("TMPDIR", path.c_str(), 1);
+}
+
+TmpdirOverride::~TmpdirOverride() {
+  if (saved_) {
+    ::setenv("TMPDIR", saved_->c_str(), 1);
+  } else {
+    ::unsetenv("TMPDIR");
+  }
+}
+
 void writeFile(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));

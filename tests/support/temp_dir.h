@@ -2,6 +2,7 @@
 // removed with everything in it when the object goes away.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "directory_entries.h"
@@ -22,6 +23,19 @@ class TempDir {
 
  private:
   std::string path_;
+};
+
+// Points TMPDIR, where jobs keep their temporary files, at `path` (made if
+// missing) for the object's life; the old value, or none, comes back after.
+class TmpdirOverride {
+ public:
+  explicit TmpdirOverride(const std::string& path);
+  ~TmpdirOverride();
+  TmpdirOverride(const TmpdirOverride&) = delete;
+  TmpdirOverride& operator=(const TmpdirOverride&) = delete;
+
+ private:
+  std::optional<std::string> saved_;
 };
 
 // Writes bytes to a file, replacing it; fails the current test on error.

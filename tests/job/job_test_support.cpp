@@ -41,19 +41,11 @@ void JobTest::SetUp() {
   tmp_ = root_.file("tmp");
   ASSERT_EQ(::mkdir(files_.c_str(), 0755), 0);
   ASSERT_EQ(::mkdir(tmp_.c_str(), 0700), 0);
-  if (const char* value = ::getenv("TMPDIR")) {
-    hadTmpdir_ = true;
-    savedTmpdir_ = value;
-  }
-  ::setenv("TMPDIR", tmp_.c_str(), 1);
+  tmpdir_.emplace(tmp_);
 }
 
 void JobTest::TearDown() {
-  if (hadTmpdir_) {
-    ::setenv("TMPDIR", savedTmpdir_.c_str(), 1);
-  } else {
-    ::unsetenv("TMPDIR");
-  }
+  tmpdir_.reset();
 }
 
 void JobTest::expectNoStrayFiles(const std::set<std::string>& fileNames) {

@@ -7,6 +7,7 @@
 #include <sys/types.h>
 
 #include <functional>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -41,8 +42,7 @@ class JobTest : public ::testing::Test {
   TempDir root_;
   std::string files_;
   std::string tmp_;
-  std::string savedTmpdir_;
-  bool hadTmpdir_ = false;
+  std::optional<TmpdirOverride> tmpdir_;
 };
 
 }  // namespace talvek::test

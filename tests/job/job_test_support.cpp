@@ -1,6 +1,7 @@
 #include "job_test_support.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -8,6 +9,7 @@
 
 #include "codec/block_transform.h"
 #include "codec/key_text.h"
+#include "platform/unique_fd.h"
 
 namespace talvek::test {
 
@@ -34,6 +36,32 @@ std::string patternBytes(size_t size, uint32_t seed) {
     c = static_cast<char>(state >> 24);
   }
   return out;
+}
+
+const SourceChange kSourceChanges[2] = {
+    {"grown",
+     [](const std::string& path, const std::string& data) { writeFile(path, data + "more"); }},
+    {"rewritten",
+     [](const std::string& path, const std::string& data) {
+       const UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CLOEXEC));
+       ASSERT_EQ(::pwrite(fd.get(), "x", 1, static_cast<off_t>(data.size() - 1)), 1);
+     }},
+};
+
+void writeAgedFile(const std::string& path, const std::string& data) {
+  writeFile(path, data);
+  const timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), old, 0), 0);
+}
+
+JobProgress changingOnceUnderway(std::function<void()> change) {
+  return [change = std::move(change), changed = false](uint64_t bytes, uint64_t) mutable {
+    if (bytes > 0 && !changed) {
+      change();
+      changed = true;
+    }
+    return true;
+  };
 }
 
 void JobTest::SetUp() {

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "child_process.h"
+#include "job/transform_file.h"
 #include "temp_dir.h"
 
 namespace talvek::test {
@@ -25,6 +26,23 @@ std::string expectedTransform(const std::string& data, const std::string& keyTex
 
 // Bytes of a deterministic pseudo-random pattern.
 std::string patternBytes(size_t size, uint32_t seed = 7);
+
+// The ways a source may change while a job reads it: grown, or a byte
+// rewritten near its end (the size alone does not tell). Each changes the
+// file at `path`, which holds `data`.
+struct SourceChange {
+  const char* name;
+  void (*apply)(const std::string& path, const std::string& data);
+};
+extern const SourceChange kSourceChanges[2];
+
+// Writes `data` with a modification time long past, so that a change made
+// while a job runs cannot fall within the same clock tick.
+void writeAgedFile(const std::string& path, const std::string& data);
+
+// A job's progress callback that makes `change` once the first bytes are
+// done, and never stops the job.
+JobProgress changingOnceUnderway(std::function<void()> change);
 
 class JobTest : public ::testing::Test {
  protected:

@@ -304,35 +304,17 @@ TEST_F(JobTest, AStoppedJobLeavesTheDestinationAsItWasAndNothingElse) {
 
 TEST_F(JobTest, ASourceThatChangesWhileReadFailsAndChangesNothing) {
   const std::string data = test::patternBytes((3u << 20) + 5);
-  // Grown, or a byte rewritten near the end: the size alone does not tell.
-  const std::pair<const char*, std::function<void()>> changes[] = {
-      {"grown", [&] { test::writeFile(file("src"), data + "more"); }},
-      {"rewritten",
-       [&] {
-         UniqueFd fd(::open(file("src").c_str(), O_WRONLY | O_CLOEXEC));
-         ASSERT_EQ(::pwrite(fd.get(), "x", 1, static_cast<off_t>(data.size() - 1)), 1);
-       }},
-  };
-  for (const auto& [how, change] : changes) {
+  for (const test::SourceChange& change : test::kSourceChanges) {
     for (const char* destination : {"dst", "linked"}) {
-      SCOPED_TRACE(std::string(how) + " " + destination);
-      test::writeFile(file("src"), data);
-      // An old time, so that the change cannot fall within the same tick.
-      const timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
-      ASSERT_EQ(::utimensat(AT_FDCWD, file("src").c_str(), old, 0), 0);
+      SCOPED_TRACE(std::string(change.name) + " " + destination);
+      test::writeAgedFile(file("src"), data);
       test::writeFile(file("dst"), "old");
       test::writeFile(file("linked"), "old");
       ASSERT_EQ(::link(file("linked").c_str(), file("second").c_str()), 0);
-      bool changed = false;
       JobReport report;
-      EXPECT_FALSE(transformFile(file("src"), file(destination), kKey, true, true, &report,
-                                 [&](uint64_t bytes, uint64_t) {
-                                   if (bytes > 0 && !changed) {
-                                     change();
-                                     changed = true;
-                                   }
-                                   return true;
-                                 }));
+      EXPECT_FALSE(
+          transformFile(file("src"), file(destination), kKey, true, true, &report,
+                        test::changingOnceUnderway([&] { change.apply(file("src"), data); })));
       EXPECT_EQ(report.failure, JobFailure::SourceChanged);
       EXPECT_EQ(report.path, file("src"));
       EXPECT_EQ(test::readFile(file("dst")), "old");

@@ -159,33 +159,14 @@ TEST_F(JobTest, AStoppedStreamLeavesNoFileOfItsOwn) {
 
 TEST_F(JobTest, AFileThatChangesWhileStreamedOutFails) {
   const std::string data = test::patternBytes((1u << 20) + 5);
-  // Grown (read to its new end), or a byte rewritten: the size alone does
-  // not tell.
-  const std::pair<const char*, std::function<void()>> changes[] = {
-      {"grown", [&] { test::writeFile(file("in"), data + "more"); }},
-      {"rewritten",
-       [&] {
-         const UniqueFd fd(::open(file("in").c_str(), O_WRONLY | O_CLOEXEC));
-         ASSERT_EQ(::pwrite(fd.get(), "x", 1, static_cast<off_t>(data.size() - 1)), 1);
-       }},
-  };
-  for (const auto& [how, change] : changes) {
-    SCOPED_TRACE(how);
-    test::writeFile(file("in"), data);
-    // An old time, so that the change cannot fall within the same tick.
-    const timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, file("in").c_str(), old, 0), 0);
+  for (const test::SourceChange& change : test::kSourceChanges) {
+    SCOPED_TRACE(change.name);
+    test::writeAgedFile(file("in"), data);
     const UniqueFd out = openForWriting(file("out"));
-    bool changed = false;
     JobReport report;
-    EXPECT_FALSE(transformFileToStream(file("in"), {out.get(), "out"}, kKey, true, &report,
-                                       [&](uint64_t bytes, uint64_t) {
-                                         if (bytes > 0 && !changed) {
-                                           change();
-                                           changed = true;
-                                         }
-                                         return true;
-                                       }));
+    EXPECT_FALSE(
+        transformFileToStream(file("in"), {out.get(), "out"}, kKey, true, &report,
+                              test::changingOnceUnderway([&] { change.apply(file("in"), data); })));
     EXPECT_EQ(report.failure, JobFailure::SourceChanged);
     EXPECT_EQ(report.path, file("in"));
   }

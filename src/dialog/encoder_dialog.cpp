@@ -68,13 +68,17 @@ bool EncoderDialog::OnInitDialog() {
 }
 
 void EncoderDialog::OnOK() {
-  if (environment_.options) environment_.options->saveOptType(window_.isChecked(IDC_USE_PASSWORD));
+  storeOption();
   window_.endDialog(IDOK);
 }
 
 void EncoderDialog::OnCancel() {
-  if (environment_.options) environment_.options->saveOptType(window_.isChecked(IDC_USE_PASSWORD));
+  storeOption();
   window_.endDialog(IDCANCEL);
+}
+
+void EncoderDialog::storeOption() {
+  if (environment_.options) environment_.options->saveOptType(window_.isChecked(IDC_USE_PASSWORD));
 }
 
 void EncoderDialog::showWarning(const std::string& text) {

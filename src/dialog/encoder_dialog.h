@@ -68,6 +68,9 @@ class EncoderDialog {
   bool OnInitDialog();
   void OnOK();
   void OnCancel();
+  // Stores the option as closing the dialog does, for a window that ends
+  // without closing it (a stop signal).
+  void storeOption();
 
   // Key commands.
   bool acquireKeyText(std::string& keyText);

@@ -86,6 +86,10 @@ class WindowSystem {
 
   // Closes the dialog with IDOK or IDCANCEL.
   virtual void endDialog(int result) = 0;
+
+  // How a file's path is written inside a message. A terminal quotes a name
+  // whose control characters would otherwise act on it; a window shows it.
+  virtual std::string displayPath(const std::string& path) { return path; }
 };
 
 }  // namespace talvek

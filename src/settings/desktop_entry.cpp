@@ -10,7 +10,7 @@
 
 #include "platform/file_status.h"
 #include "platform/unique_fd.h"
-#include "settings/user_dirs.h"
+#include "platform/user_dirs.h"
 
 namespace talvek {
 

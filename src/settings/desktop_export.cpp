@@ -9,7 +9,7 @@
 #include "settings/desktop_entry.h"
 #include "settings/file_replace.h"
 #include "settings/quiet_command.h"
-#include "settings/user_dirs.h"
+#include "platform/user_dirs.h"
 
 namespace talvek {
 

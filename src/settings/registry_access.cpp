@@ -4,10 +4,18 @@
 
 #include <vector>
 
+#include "platform/user_dirs.h"
 #include "settings/store_file.h"
 #include "settings/store_session.h"
 
 namespace talvek {
+
+std::string defaultRegistryPath() {
+  const std::string base = configHome();
+  // Without any home the store goes nowhere: every read is empty and every
+  // write fails, which the program tolerates.
+  return base.empty() ? std::string() : base + "/Brellam/Talvek/registry.db";
+}
 
 namespace {
 

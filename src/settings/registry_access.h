@@ -15,6 +15,10 @@
 
 namespace talvek {
 
+// configHome() + "/Brellam/Talvek/registry.db": each user's store; "" when
+// there is no home to keep it in.
+std::string defaultRegistryPath();
+
 class StoreSession;
 
 // Keys are backslash-separated paths below a root, matched without regard to

@@ -7,7 +7,7 @@
 #include "settings/desktop_export.h"
 #include "settings/options_store.h"
 #include "settings/registry_access.h"
-#include "settings/user_dirs.h"
+#include "platform/user_dirs.h"
 #include "ui/encoder_app.h"
 #include "ui/manual_location.h"
 #include "ui/program_icon.h"

@@ -15,7 +15,7 @@
 #include "platform/executable_path.h"
 #include "settings/desktop_entry.h"
 #include "settings/options_store.h"
-#include "settings/user_dirs.h"
+#include "platform/user_dirs.h"
 #include "settings_test_env.h"
 #include "temp_dir.h"
 

@@ -14,7 +14,7 @@
 #include "child_process.h"
 #include "settings/lock_wait.h"
 #include "settings/store_file.h"
-#include "settings/user_dirs.h"
+#include "platform/user_dirs.h"
 #include "settings_test_env.h"
 #include "temp_dir.h"
 

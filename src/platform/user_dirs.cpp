@@ -1,4 +1,4 @@
-#include "settings/user_dirs.h"
+#include "platform/user_dirs.h"
 
 #include <pwd.h>
 #include <unistd.h>
@@ -47,6 +47,11 @@ std::string dataHome() {
   return dir.empty() ? underHome("/.local/share") : dir;
 }
 
+std::string stateHome() {
+  std::string dir = absoluteFromEnvironment("XDG_STATE_HOME");
+  return dir.empty() ? underHome("/.local/state") : dir;
+}
+
 std::vector<std::string> dataDirs() {
   const char* value = std::getenv("XDG_DATA_DIRS");
   std::vector<std::string> dirs = splitSearchPath(value != nullptr ? value : "");
@@ -63,13 +68,6 @@ std::vector<std::string> splitSearchPath(std::string_view list) {
     if (colon == std::string_view::npos) return dirs;
     list.remove_prefix(colon + 1);
   }
-}
-
-std::string defaultRegistryPath() {
-  const std::string base = configHome();
-  // Without any home the store goes nowhere: every read is empty and every
-  // write fails, which the program tolerates.
-  return base.empty() ? std::string() : base + "/Brellam/Talvek/registry.db";
 }
 
 }  // namespace talvek

@@ -1,6 +1,6 @@
 // The directories of the XDG base directory rules, per user and system-wide,
-// and the places under them where the program keeps its store and its
-// desktop files.
+// under which the program keeps its store, its desktop files and the
+// journals of its jobs.
 #pragma once
 
 #include <string>
@@ -18,6 +18,10 @@ std::string configHome();
 // $XDG_DATA_HOME when it is an absolute path, else $HOME/.local/share.
 std::string dataHome();
 
+// $XDG_STATE_HOME when it is an absolute path, else $HOME/.local/state: what
+// should outlive a restart but is no setting.
+std::string stateHome();
+
 // $XDG_DATA_DIRS, most important first; "/usr/local/share" and "/usr/share"
 // when it names no directory.
 std::vector<std::string> dataDirs();
@@ -25,8 +29,5 @@ std::vector<std::string> dataDirs();
 // The directories of a colon-separated list such as $XDG_DATA_DIRS or $PATH;
 // relative and empty ones are left out, as the XDG rules say.
 std::vector<std::string> splitSearchPath(std::string_view list);
-
-// configHome() + "/Brellam/Talvek/registry.db".
-std::string defaultRegistryPath();
 
 }  // namespace talvek

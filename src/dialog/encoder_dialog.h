@@ -76,6 +76,11 @@ class EncoderDialog {
   bool acquireKeyText(std::string& keyText);
   CommandResult onGenerateKey();
 
+  // Undoes the jobs that a crash or a power cut interrupted while they wrote
+  // a file in place, and says in one warning what became of each file. Run
+  // first at every start.
+  void reportInterruptedJobs();
+
   // Encode and Decode.
   CommandResult onEncode();
   CommandResult onDecode();
@@ -115,10 +120,15 @@ class EncoderDialog {
   using JobStart =
       std::function<bool(const std::string& source, const std::string& destination,
                          std::string keyText, JobReport& report, const JobProgress& progress)>;
+  // Which ends of a job are named files rather than streams.
+  struct JobEnds {
+    bool sourceIsFile = true;
+    bool destinationIsFile = true;
+  };
   // The road of every Encode and Decode: the key, the checks, the job under
   // the wait cursor, then the beep and any warning.
   CommandResult runJobCommand(bool encode, const PathCheck& check, const JobStart& start,
-                              bool destinationIsFile, JobReport* report);
+                              const JobEnds& ends, JobReport* report);
   bool checkSource(std::string& source);
   bool checkDestination(std::string& destination);
   // The key file in use or a protected path.

@@ -17,7 +17,7 @@ const char* failureSentence(JobFailure failure) {
     case JobFailure::EmptyKey:
       return "The key is empty!";
     case JobFailure::WorkingCopy:
-      return "The destination's old contents could not be copied to the temporary directory!";
+      return "The destination's old contents could not be saved, so it was not written!";
     case JobFailure::ReadFailed:
       return "The source could not be read!";
     case JobFailure::WriteFailed:
@@ -26,35 +26,94 @@ const char* failureSentence(JobFailure failure) {
       return "The source changed while it was read!";
     case JobFailure::Stopped:
       return "The job was stopped!";
+    case JobFailure::DestinationBusy:
+      return "Another job is writing the destination!";
     case JobFailure::None:
       break;
   }
   return "The job failed!";
 }
 
+std::string shown(const PathDisplay& show, const std::string& path) {
+  return show ? show(path) : path;
+}
+
 // " (path: reason)", " (reason)" or nothing.
-std::string reasonSuffix(const std::string& path, int error) {
-  if (error == 0) return path.empty() ? std::string() : " (" + path + ")";
+std::string reasonSuffix(const PathDisplay& show, const std::string& path, int error) {
+  const std::string name = path.empty() ? std::string() : shown(show, path);
+  if (error == 0) return name.empty() ? std::string() : " (" + name + ")";
   const std::string reason = systemErrorText(error);
-  return " (" + (path.empty() ? reason : path + ": " + reason) + ")";
+  return " (" + (name.empty() ? reason : name + ": " + reason) + ")";
+}
+
+std::string whyNotUndone(const InterruptedJob& job, const PathDisplay& show) {
+  switch (job.outcome) {
+    case InterruptedJob::Outcome::FileReplaced:
+      return "the file was replaced or removed since";
+    case InterruptedJob::Outcome::CopyDamaged:
+      return "its copy of the old contents is damaged";
+    case InterruptedJob::Outcome::RestoreFailed:
+      return shown(show, job.why.path()) + ": " + systemErrorText(job.why.error());
+    case InterruptedJob::Outcome::Restored:
+      break;
+  }
+  return {};
 }
 
 }  // namespace
 
-std::string jobFailureText(const JobReport& report) {
-  std::string text = failureSentence(report.failure) + reasonSuffix(report.path, report.error);
+std::string jobFailureText(const JobReport& report, const PathDisplay& show) {
+  std::string text =
+      failureSentence(report.failure) + reasonSuffix(show, report.path, report.error);
   if (!report.keptCopy.empty()) {
     text += report.keptContent == KeptCopyContent::SourceData
                 ? "\nThe source's data is kept in:\n"
                 : "\nThe destination's old contents are kept in:\n";
-    text += report.keptCopy;
+    text += shown(show, report.keptCopy);
   }
-  return text;
+  return text + leftOverText(report, show);
 }
 
-std::string attributesLostText(const JobReport& report) {
+std::string attributesLostText(const JobReport& report, const PathDisplay& show) {
   return "The destination's extended attributes could not be kept!" +
-         reasonSuffix(report.path, report.attributesError);
+         reasonSuffix(show, report.path, report.attributesError);
+}
+
+std::string leftOverText(const JobReport& report, const PathDisplay& show) {
+  if (report.leftOver.empty()) return {};
+  return "\nThe job's journal, zeroed, could not be removed:\n" + shown(show, report.leftOver) +
+         " (" + systemErrorText(report.leftOverError) + ")";
+}
+
+std::string interruptedJobsText(const std::vector<InterruptedJob>& jobs, const PathDisplay& show) {
+  std::vector<std::string> restored;
+  std::string notUndone;
+  for (const InterruptedJob& job : jobs) {
+    if (job.outcome == InterruptedJob::Outcome::Restored) {
+      restored.push_back(shown(show, job.file));
+      continue;
+    }
+    if (!notUndone.empty()) notUndone += "\n\n";
+    notUndone += "A job that was interrupted could not be undone (" + whyNotUndone(job, show) + ").";
+    const std::string file =
+        job.file.empty() ? std::string("the file it wrote") : "\n" + shown(show, job.file) + "\n";
+    if (job.keptCopy.empty()) {
+      notUndone += " The old contents of " + file + " are lost.";
+    } else {
+      notUndone += " The old contents of " + file + (job.file.empty() ? " " : "") +
+                   "are kept in:\n" + shown(show, job.keptCopy);
+    }
+  }
+  std::string text;
+  if (restored.size() == 1) {
+    text = "A job that was interrupted has been undone. This file has its old contents again:\n" +
+           restored.front();
+  } else if (!restored.empty()) {
+    text = "Jobs that were interrupted have been undone. These files have their old contents again:";
+    for (const std::string& file : restored) text += "\n" + file;
+  }
+  if (!notUndone.empty()) text += (text.empty() ? "" : "\n\n") + notUndone;
+  return text;
 }
 
 }  // namespace talvek

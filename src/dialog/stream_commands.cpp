@@ -94,7 +94,7 @@ CommandResult EncoderDialog::runStreamCommand(bool encode, const StreamEnds& end
         }
         return transformStream(input, output, std::move(keyText), encode, &result, progress);
       },
-      /*destinationIsFile=*/ends.output < 0, report);
+      JobEnds{/*sourceIsFile=*/ends.input < 0, /*destinationIsFile=*/ends.output < 0}, report);
 }
 
 }  // namespace talvek

@@ -5,12 +5,20 @@
 #include "dialog/dialog_texts.h"
 #include "dialog/encoder_dialog.h"
 #include "dialog/job_failure_text.h"
+#include "job/interrupted_jobs.h"
 #include "dialog/resource_ids.h"
 #include "dialog/wait_cursor.h"
 #include "job/destination.h"
 #include "platform/file_status.h"
 
 namespace talvek {
+
+namespace {
+
+// How often a job runs again after a file took the destination's name.
+constexpr int kMaxJobRounds = 4;
+
+}  // namespace
 
 CommandResult EncoderDialog::onEncode() {
   return runTransformCommand(true);
@@ -31,11 +39,11 @@ CommandResult EncoderDialog::runTransformCommand(bool encode) {
         return job_(source, destination, std::move(keyText), encode, /*overwrite=*/true, &report,
                     progress);
       },
-      /*destinationIsFile=*/true, nullptr);
+      JobEnds{/*sourceIsFile=*/true, /*destinationIsFile=*/true}, nullptr);
 }
 
 CommandResult EncoderDialog::runJobCommand(bool encode, const PathCheck& check,
-                                           const JobStart& start, bool destinationIsFile,
+                                           const JobStart& start, const JobEnds& ends,
                                            JobReport* report) {
   WaitCursor cursor(window_);
   // The key comes first: a refused key stops the command before any path
@@ -46,33 +54,58 @@ CommandResult EncoderDialog::runJobCommand(bool encode, const PathCheck& check,
   std::string destination;
   if (!check(source, destination)) return CommandResult::Refused;
 
-  // Lets the job replace a read-only destination the user agreed to replace;
-  // fails harmlessly when there is none. A job that fails puts the mode back.
-  unsigned previousMode = 0;
-  const bool madeWritable = destinationIsFile && makeWritable(destination, &previousMode);
   JobReport local;
   JobReport& result = report != nullptr ? *report : local;
-  const bool done =
-      window_.runJob(JobView{source, destination, encode}, [&](const JobProgress& progress) {
-        // The job takes the key text over: a key file's text may be as large
-        // as the file, and a second copy would double the memory it needs.
-        return start(source, destination, std::move(keyText), result, progress);
-      });
-  if (!done && madeWritable) (void)setPermissions(destination, previousMode);
+  bool done = false;
+  for (int attempt = 1;; ++attempt) {
+    // The job takes the key text over (a key file's text may be as large as
+    // the file, and a second copy would double the memory it needs), except
+    // when it may have to run again.
+    const bool mayRunAgain = ends.sourceIsFile && ends.destinationIsFile;
+    std::string jobKey;
+    if (mayRunAgain) {
+      jobKey = keyText;
+    } else {
+      jobKey = std::move(keyText);
+    }
+    done = window_.runJob(JobView{source, destination, encode}, [&](const JobProgress& progress) {
+      return start(source, destination, std::move(jobKey), result, progress);
+    });
+    // A file took the destination's name, or the destination's place, while
+    // the job ran: it is asked about as any existing destination is. Only a
+    // file can be read once more; a few rounds, against a name that changes
+    // hands all the time.
+    if (done || result.failure != JobFailure::DestinationExists || !mayRunAgain ||
+        attempt >= kMaxJobRounds) {
+      break;
+    }
+    if (!askYesNo(kDestinationExists)) {
+      cursor.restore();
+      return CommandResult::Refused;
+    }
+  }
 
   cursor.restore();
   window_.beep(MB_ICONASTERISK);
+  const PathDisplay show = [this](const std::string& path) { return window_.displayPath(path); };
   if (done) {
-    if (result.attributesError != 0) showWarning(attributesLostText(result));
+    if (result.attributesError != 0) showWarning(attributesLostText(result, show));
+    if (!result.leftOver.empty()) showWarning(leftOverText(result, show).substr(1));
     return CommandResult::Done;
   }
   // The user asked for the stop and knows why the job ended.
   if (result.failure == JobFailure::Stopped) return CommandResult::Stopped;
   // Whoever read an output stream wants no more of it, and no warning either.
   const bool readerGone =
-      !destinationIsFile && result.failure == JobFailure::WriteFailed && result.error == EPIPE;
-  if (!readerGone) showWarning(jobFailureText(result));
+      !ends.destinationIsFile && result.failure == JobFailure::WriteFailed && result.error == EPIPE;
+  if (!readerGone) showWarning(jobFailureText(result, show));
   return CommandResult::Failed;
+}
+
+void EncoderDialog::reportInterruptedJobs() {
+  const std::string text = interruptedJobsText(
+      recoverInterruptedJobs(), [this](const std::string& path) { return window_.displayPath(path); });
+  if (!text.empty()) showWarning(text);
 }
 
 bool EncoderDialog::checkSourceAndDestination(std::string& source, std::string& destination) {

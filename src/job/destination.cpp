@@ -6,10 +6,32 @@
 #include <unistd.h>
 
 #include "job/wipe_file.h"
-#include "platform/file_status.h"
+#include "platform/target_file.h"
 #include "platform/unique_fd.h"
 
 namespace talvek {
+namespace {
+
+// Where the file system has no unnamed files, a file is made at the name
+// and removed again. A signal that ended the process in between would leave
+// an empty file at the destination: signals wait until it is gone. (Nothing
+// holds back SIGKILL or a power cut; unnamed files are why those leave
+// nothing elsewhere.)
+DestinationState probeByCreating(const TargetFile& target) {
+  sigset_t all;
+  sigset_t previous;
+  sigfillset(&all);
+  ::pthread_sigmask(SIG_BLOCK, &all, &previous);
+  Status status;
+  UniqueFd fd = target.reopen(O_WRONLY | O_CREAT | O_EXCL, &status);
+  const bool created = fd.valid();
+  fd.reset();
+  if (created) (void)wipeFile(target.resolvedPath(), 1);
+  ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  return created ? DestinationState::Creatable : DestinationState::NotCreatable;
+}
+
+}  // namespace
 
 DestinationState probeDestination(const std::string& path) {
   struct stat st;
@@ -19,21 +41,17 @@ DestinationState probeDestination(const std::string& path) {
     return S_ISREG(st.st_mode) ? DestinationState::Exists : DestinationState::NotCreatable;
   }
   // A dangling link: writing through it would create its target, so probe that.
-  std::string target;
-  if (!resolveFinalLink(path, &target)) return DestinationState::NotCreatable;
-  // A signal that ended the process between creating the file and removing
-  // it would leave an empty file at the destination: signals wait until it
-  // is gone.
-  sigset_t all;
-  sigset_t previous;
-  sigfillset(&all);
-  ::pthread_sigmask(SIG_BLOCK, &all, &previous);
-  UniqueFd fd(::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-  const bool created = fd.valid();
-  fd.reset();
-  if (created) (void)wipeFile(target, 1);
-  ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-  return created ? DestinationState::Creatable : DestinationState::NotCreatable;
+  TargetFile target;
+  if (!target.open(path).ok() || target.exists()) return DestinationState::NotCreatable;
+  switch (target.probeCreatable()) {
+    case TargetFile::Creatable::Yes:
+      return DestinationState::Creatable;
+    case TargetFile::Creatable::No:
+      return DestinationState::NotCreatable;
+    case TargetFile::Creatable::Unknown:
+      break;
+  }
+  return probeByCreating(target);
 }
 
 }  // namespace talvek

@@ -46,7 +46,7 @@ bool transformFile(std::string source, std::string destination, std::string keyT
   job.newFileMode = sourceStat.st_mode & 0777;
   return writeDestination(
       job,
-      [&](int from, int out) {
+      [&](const FillInput& from, int out) {
         return transformFileContents(from, out, transform, total, progress);
       },
       result, progress);

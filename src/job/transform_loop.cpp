@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <fcntl.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "platform/unique_fd.h"
@@ -27,8 +28,9 @@ LoopOutcome ended(JobFailure failure) {
 
 }  // namespace
 
-LoopOutcome transformFileContents(int in, int out, const BlockTransform& transform, uint64_t total,
-                                  const JobProgress& progress) {
+LoopOutcome transformFileContents(const FillInput& input, int out, const BlockTransform& transform,
+                                  uint64_t total, const JobProgress& progress) {
+  const int in = input.fd;
   (void)::posix_fadvise(in, 0, 0, POSIX_FADV_SEQUENTIAL);
   if (progress && !progress(0, total)) return ended(JobFailure::Stopped);
   const std::unique_ptr<uint8_t[]> buffer(new uint8_t[kBufferSize]);
@@ -36,7 +38,10 @@ LoopOutcome transformFileContents(int in, int out, const BlockTransform& transfo
   uint64_t flushed = 0;
   uint64_t position = 0;
   for (;;) {
-    const ssize_t n = preadFull(in, buffer.get(), kBufferSize, offset);
+    const size_t want = input.isCopy ? static_cast<size_t>(std::min<uint64_t>(kBufferSize, total - offset))
+                                     : kBufferSize;
+    if (want == 0) break;
+    const ssize_t n = preadFull(in, buffer.get(), want, offset);
     if (n < 0) return failed(JobFailure::ReadFailed, "read");
     if (n == 0) break;
     position = transform.apply(buffer.get(), static_cast<size_t>(n), position);

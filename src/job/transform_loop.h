@@ -21,11 +21,19 @@ struct LoopOutcome {
   uint64_t bytes = 0;
 };
 
-// Transforms `in` into `out` until `in` gives no more bytes. `total` is the
-// size `in` had when the job looked: reading more or fewer bytes means the
-// file changed. Progress is reported after every buffer but the last; the
-// caller reports the end once the result is durable.
-LoopOutcome transformFileContents(int in, int out, const BlockTransform& transform, uint64_t total,
-                                  const JobProgress& progress);
+// What a job reads: the source, or, when the source itself is written in
+// place, the journal's copy of it, which holds the source's bytes followed
+// by the journal's own record.
+struct FillInput {
+  int fd = -1;
+  bool isCopy = false;
+};
+
+// Transforms `in` into `out`. `total` is the size the source had when the
+// job looked: reading more or fewer bytes from it means the file changed. A
+// copy is read for exactly `total` bytes. Progress is reported after every
+// buffer but the last; the caller reports the end once the result is durable.
+LoopOutcome transformFileContents(const FillInput& in, int out, const BlockTransform& transform,
+                                  uint64_t total, const JobProgress& progress);
 
 }  // namespace talvek

@@ -183,7 +183,7 @@ bool transformStreamToFile(const StreamEnd& input, const std::string& destinatio
   // anywhere else.
   return writeDestination(
       job,
-      [&](int, int out) {
+      [&](const FillInput&, int out) {
         JobReport detail;
         const StreamEnd to{out, destination};  // the pump keeps a reference
         Pump pump(input, to, progress, 0, detail);

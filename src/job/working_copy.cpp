@@ -83,12 +83,14 @@ UniqueFd createWorkingFile(uint8_t nameLength, uint8_t extensionLength, std::str
   return UniqueFd();
 }
 
-bool copyOpenFile(int from, int to, uint64_t* copied, const std::function<bool()>& keepGoing) {
+bool copyOpenFile(int from, int to, uint64_t* copied, const std::function<bool()>& keepGoing,
+                  uint64_t limit) {
   *copied = 0;
   struct stat st;
   // Some files (in /proc, /sys, across some file systems) make the kernel
   // copy report 0 before their end; their size says when the end is real.
-  const uint64_t size = ::fstat(from, &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
+  const uint64_t size =
+      std::min(limit, ::fstat(from, &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0);
   const auto stopped = [&keepGoing] {
     if (!keepGoing || keepGoing()) return false;
     errno = ECANCELED;
@@ -99,7 +101,8 @@ bool copyOpenFile(int from, int to, uint64_t* copied, const std::function<bool()
     if (stopped()) return false;
     loff_t in = static_cast<loff_t>(*copied);
     loff_t out = in;
-    const ssize_t n = ::copy_file_range(from, &in, to, &out, kKernelCopyChunk, 0);
+    const size_t piece = static_cast<size_t>(std::min<uint64_t>(kKernelCopyChunk, size - *copied));
+    const ssize_t n = ::copy_file_range(from, &in, to, &out, piece, 0);
     if (n > 0) {
       *copied += static_cast<uint64_t>(n);
     } else if (n == 0) {
@@ -113,14 +116,16 @@ bool copyOpenFile(int from, int to, uint64_t* copied, const std::function<bool()
     }
   }
   const std::unique_ptr<char[]> buffer(new char[kCopyBuffer]);
-  for (;;) {
+  while (*copied < limit) {
     if (stopped()) return false;
-    const ssize_t n = preadFull(from, buffer.get(), kCopyBuffer, *copied);
+    const size_t piece = static_cast<size_t>(std::min<uint64_t>(kCopyBuffer, limit - *copied));
+    const ssize_t n = preadFull(from, buffer.get(), piece, *copied);
     if (n < 0) return false;
     if (n == 0) return true;
     if (!pwriteAll(to, buffer.get(), static_cast<size_t>(n), *copied)) return false;
     *copied += static_cast<uint64_t>(n);
   }
+  return true;
 }
 
 UniqueFd openRegularFileForReading(const std::string& path) {
@@ -142,9 +147,9 @@ bool copyFileContents(const std::string& source, const std::string& destination,
   uint64_t copied = 0;
   if (overwrite) {
     AtomicFile out;
-    if (!out.open(destination)) return false;
+    if (!out.open(destination).ok()) return false;
     if (!copyOpenFile(in.get(), out.fd(), &copied)) return false;  // abandoned on scope exit
-    return out.commit();
+    return out.commit().ok();
   }
   UniqueFd out(
       ::open(destination.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));

@@ -30,13 +30,14 @@ std::string makeTempFilePath(uint8_t nameLength, uint8_t extensionLength);
 // Returns an invalid descriptor when the directory takes no new file.
 UniqueFd createWorkingFile(uint8_t nameLength, uint8_t extensionLength, std::string* path);
 
-// Copies all bytes of `from` to `to`, both from offset 0, through the kernel
-// (copy_file_range) where it can, else through a buffer; a kernel copy that
-// ends short of the file's size is finished through the buffer. `copied`
-// receives the byte count written, also on failure. False, with errno set, on
-// any read or write error, or (errno ECANCELED) when keepGoing, asked between
-// pieces, returns false.
-bool copyOpenFile(int from, int to, uint64_t* copied, const std::function<bool()>& keepGoing = {});
+// Copies all bytes of `from` to `to` (at most `limit` of them), both from
+// offset 0, through the kernel (copy_file_range) where it can, else through
+// a buffer; a kernel copy that ends short of the file's size is finished
+// through the buffer. `copied` receives the byte count written, also on
+// failure. False, with errno set, on any read or write error, or (errno
+// ECANCELED) when keepGoing, asked between pieces, returns false.
+bool copyOpenFile(int from, int to, uint64_t* copied, const std::function<bool()>& keepGoing = {},
+                  uint64_t limit = UINT64_MAX);
 
 // Copies the regular file source to destination. True at once, copying
 // nothing, when both name the same existing file (device and inode). With

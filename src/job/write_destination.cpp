@@ -6,11 +6,10 @@
 
 #include "job/destination.h"
 #include "job/job_failure.h"
-#include "job/working_copy.h"
-#include "job/working_file.h"
+#include "job/journal.h"
 #include "platform/atomic_file.h"
-#include "platform/file_status.h"
-#include "platform/temp_directory.h"
+#include "platform/file_lock.h"
+#include "platform/target_file.h"
 #include "platform/unique_fd.h"
 
 namespace talvek {
@@ -25,91 +24,188 @@ bool failFill(JobReport& report, const DestinationJob& job, const LoopOutcome& l
                  readSide ? job.sourceName : job.destination, loop.error);
 }
 
-// Writes the whole of `backup` over `out`, cut to its length, and syncs it.
-bool restoreFrom(const WorkingFile& backup, int out) {
-  uint64_t copied = 0;
-  return copyOpenFile(backup.fd(), out, &copied) &&
-         ::ftruncate(out, static_cast<off_t>(copied)) == 0 && ::fsync(out) == 0;
+// A failure of the system about the destination, named as the caller named it.
+bool failDestination(JobReport& report, JobFailure failure, const DestinationJob& job,
+                     const Status& status) {
+  return failJob(report, failure, status.operation(), job.destination, status.error());
 }
 
-// The fallback: the destination written where it stands. `existing` is its
-// status, or null when it does not exist.
-bool writeInPlace(const DestinationJob& job, const std::string& target, const struct stat* existing,
-                  const FillResult& fill, JobReport& report, const JobProgress& progress) {
-  const bool destinationIsSource = job.source >= 0 && existing != nullptr &&
-                                   existing->st_dev == job.sourceStat.st_dev &&
-                                   existing->st_ino == job.sourceStat.st_ino;
-  const auto keepGoing = [&progress, &job] { return !progress || progress(0, job.expectedSize()); };
-  WorkingFile backup;
-  UniqueFd out;
-  int in = job.source;
-  if (existing == nullptr) {
-    out.reset(::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY,
-                     job.newFileMode));
-    if (!out.valid()) {
-      return failJob(report, JobFailure::WriteFailed, "open", job.destination, errno);
-    }
-  } else {
-    UniqueFd old;
-    if (!destinationIsSource) {
-      old = openRegularFileForReading(target);
-      if (!old.valid()) {
-        return failJob(report, JobFailure::WorkingCopy, "open", job.destination, errno);
-      }
-    }
-    if (!backup.create()) {
-      return failJob(report, JobFailure::WorkingCopy, "create", tempDirectory(), errno);
-    }
-    if (!backup.fill(destinationIsSource ? job.source : old.get(), keepGoing)) {
-      if (errno == ECANCELED) return failJob(report, JobFailure::Stopped);
-      return failJob(report, JobFailure::WorkingCopy, backup.failedCall(), backup.path(), errno);
-    }
-    if (destinationIsSource) {
-      // The file is about to be overwritten: work from the copy just made.
-      if (!sourceUnchanged(job.source, job.sourceStat)) {
-        return failJob(report, JobFailure::SourceChanged, "", job.sourceName);
-      }
-      in = backup.fd();
-    }
-    out.reset(::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY));
-    if (!out.valid()) {
-      return failJob(report, JobFailure::WriteFailed, "open", job.destination, errno);
-    }
-  }
+bool destinationIsSource(const DestinationJob& job, const TargetFile& target) {
+  return job.source >= 0 && target.exists() && sameIdentity(target.status(), job.sourceStat);
+}
 
-  const LoopOutcome loop = fill(in, out.get());
-  JobReport failure;
-  if (loop.failure != JobFailure::None) {
-    failFill(failure, job, loop);
-  } else if (::ftruncate(out.get(), static_cast<off_t>(loop.bytes)) != 0) {
-    failJob(failure, JobFailure::WriteFailed, "truncate", job.destination, errno);
-  } else if (::fsync(out.get()) != 0) {
-    failJob(failure, JobFailure::WriteFailed, "fsync", job.destination, errno);
-  } else if (job.source >= 0 && !destinationIsSource &&
-             !sourceUnchanged(job.source, job.sourceStat)) {
-    failJob(failure, JobFailure::SourceChanged, "", job.sourceName);
-  } else if (progress && !progress(loop.bytes, job.expectedSize())) {
-    failJob(failure, JobFailure::Stopped);
-  } else if (!out.close()) {
-    failJob(failure, JobFailure::WriteFailed, "close", job.destination, errno);
-  } else {
-    return true;
+// What ends every fill the same way: the result cut to its length and
+// synced, the source unchanged, and the last word of the progress callback.
+bool finishFill(const DestinationJob& job, int out, const LoopOutcome& loop, bool sourceIsCopy,
+                JobReport& report, const JobProgress& progress) {
+  if (loop.failure != JobFailure::None) return failFill(report, job, loop);
+  if (::ftruncate(out, static_cast<off_t>(loop.bytes)) != 0) {
+    return failJob(report, JobFailure::WriteFailed, "truncate", job.destination, errno);
   }
-  report = failure;
+  if (::fsync(out) != 0) {
+    return failJob(report, JobFailure::WriteFailed, "fsync", job.destination, errno);
+  }
+  if (job.source >= 0 && !sourceIsCopy && !sourceUnchanged(job.source, job.sourceStat)) {
+    return failJob(report, JobFailure::SourceChanged, "", job.sourceName);
+  }
+  if (progress && !progress(loop.bytes, job.expectedSize())) {
+    return failJob(report, JobFailure::Stopped);
+  }
+  return true;
+}
 
-  if (existing == nullptr) {
-    // Nothing was there before: leave nothing new.
-    out.reset();
-    (void)removeFile(target);
-    return false;
+// A destination that did not exist, in a directory that took no unnamed
+// file: created exclusively and removed again on failure.
+bool writeNewInPlace(const DestinationJob& job, const TargetFile& target, const FillResult& fill,
+                     JobReport& report, const JobProgress& progress) {
+  Status status;
+  UniqueFd out = target.reopen(O_WRONLY | O_CREAT | O_EXCL, &status, job.newFileMode);
+  if (!out.valid()) {
+    const JobFailure failure =
+        status.error() == EEXIST ? JobFailure::DestinationExists : JobFailure::WriteFailed;
+    return failDestination(report, failure, job, status);
   }
-  if (!out.valid()) out.reset(::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY));
-  if (!out.valid() || !restoreFrom(backup, out.get())) {
-    report.keptContent =
-        destinationIsSource ? KeptCopyContent::SourceData : KeptCopyContent::DestinationContents;
-    report.keptCopy = backup.keep();
+  const LoopOutcome loop = fill(FillInput{job.source, false}, out.get());
+  if (finishFill(job, out.get(), loop, false, report, progress)) {
+    if (out.close()) return true;
+    failJob(report, JobFailure::WriteFailed, "close", job.destination, errno);
   }
+  out.reset();
+  (void)::unlinkat(target.directory(), target.name().c_str(), 0);
   return false;
+}
+
+// Puts the journal's bytes back after a failed or stopped in-place write, or
+// keeps them where the report says when that fails too.
+void undoInPlace(const TargetFile& target, Journal& journal, int out, bool isSource,
+                 JobReport& report) {
+  UniqueFd reopened;
+  Status status;
+  if (out < 0) {
+    reopened = target.reopen(O_WRONLY, &status);
+    out = reopened.get();
+  }
+  if (out >= 0 && journal.restoreInto(out).ok()) {
+    if (Status removed = journal.dispose(); !removed.ok()) {
+      report.leftOver = removed.path();
+      report.leftOverError = removed.error();
+    }
+    return;
+  }
+  std::string kept;
+  if (journal.keep(&kept).ok()) {
+    report.keptCopy = kept;
+  } else {
+    report.keptCopy = journal.path();
+  }
+  report.keptContent = isSource ? KeptCopyContent::SourceData : KeptCopyContent::DestinationContents;
+}
+
+// The fallback: an existing destination written where it stands.
+bool writeInPlace(const DestinationJob& job, const TargetFile& target, const FillResult& fill,
+                  JobReport& report, const JobProgress& progress) {
+  const auto keepGoing = [&progress, &job] { return !progress || progress(0, job.expectedSize()); };
+  const bool isSource = destinationIsSource(job, target);
+  Status status;
+  // The file as it was checked, for its lock, its copy and its mode.
+  const UniqueFd held = target.reopen(O_RDONLY, &status);
+  if (!held.valid()) return failDestination(report, JobFailure::WorkingCopy, job, status);
+  status = lockExclusive(held.get(), kBusyDestinationWait, keepGoing);
+  if (status.error() == ECANCELED) return failJob(report, JobFailure::Stopped);
+  if (status.error() == EWOULDBLOCK) {
+    return failJob(report, JobFailure::DestinationBusy, "", job.destination);
+  }
+  if (!status.ok()) return failDestination(report, JobFailure::WriteFailed, job, status);
+
+  // The old bytes are whole and synced in the journal before a single one
+  // is overwritten.
+  const struct stat& old = target.status();
+  Journal journal;
+  status = journal.create(journalDirectory());
+  if (status.ok()) status = journal.copyFrom(held.get(), static_cast<uint64_t>(old.st_size), keepGoing);
+  if (status.error() == ECANCELED) return failJob(report, JobFailure::Stopped);
+  if (!status.ok()) {
+    return failJob(report, JobFailure::WorkingCopy, status.operation(),
+                   status.path().empty() ? job.destination : status.path(), status.error());
+  }
+  if (isSource && !sourceUnchanged(job.source, job.sourceStat)) {
+    return failJob(report, JobFailure::SourceChanged, "", job.sourceName);
+  }
+  JournalRecord record;
+  record.path = target.absolutePath();
+  record.device = static_cast<uint64_t>(old.st_dev);
+  record.inode = static_cast<uint64_t>(old.st_ino);
+  record.modifiedSeconds = static_cast<int64_t>(old.st_mtim.tv_sec);
+  record.modifiedNanoseconds = static_cast<uint32_t>(old.st_mtim.tv_nsec);
+  record.mode = static_cast<uint32_t>(old.st_mode & 07777);
+  status = journal.seal(std::move(record));
+  if (!status.ok()) {
+    (void)journal.dispose();
+    return failJob(report, JobFailure::WorkingCopy, status.operation(), status.path(),
+                   status.error());
+  }
+
+  // Through the descriptor of the very file the journal protects: a
+  // write-protected file the user agreed to replace is made writable, and
+  // gets its mode back from the journal if the job fails.
+  UniqueFd out = target.reopen(O_WRONLY, &status);
+  bool madeWritable = false;
+  if (!out.valid() && status.error() == EACCES && target.mayChangeMode()) {
+    madeWritable = ::fchmod(held.get(), old.st_mode | S_IWUSR) == 0;
+    if (madeWritable) out = target.reopen(O_WRONLY, &status);
+  }
+  if (!out.valid()) {
+    // Not a byte was written: only the mode may need putting back.
+    if (madeWritable) (void)::fchmod(held.get(), old.st_mode & 07777);
+    (void)journal.dispose();
+    return failDestination(report, JobFailure::WriteFailed, job, status);
+  }
+  const LoopOutcome loop = fill(FillInput{isSource ? journal.fd() : job.source, isSource}, out.get());
+  if (finishFill(job, out.get(), loop, isSource, report, progress)) {
+    if (out.close()) {
+      if (Status removed = journal.dispose(); !removed.ok()) {
+        report.leftOver = removed.path();
+        report.leftOverError = removed.error();
+      }
+      return true;
+    }
+    failJob(report, JobFailure::WriteFailed, "close", job.destination, errno);
+  }
+  undoInPlace(target, journal, out.get(), isSource, report);
+  return false;
+}
+
+// The usual way: a new file beside the destination, put in its place once
+// complete.
+bool writeBeside(const DestinationJob& job, AtomicFile& out, const FillResult& fill,
+                 JobReport& report, const JobProgress& progress) {
+  if (!reserveFileSpace(out.fd(), job.expectedSize())) {
+    return failJob(report, JobFailure::WriteFailed, "allocate", job.destination, errno);
+  }
+  const LoopOutcome loop = fill(FillInput{job.source, false}, out.fd());
+  if (loop.failure != JobFailure::None) return failFill(report, job, loop);
+  if (job.source >= 0 && !sourceUnchanged(job.source, job.sourceStat)) {
+    return failJob(report, JobFailure::SourceChanged, "", job.sourceName);
+  }
+  if (Status synced = out.sync(); !synced.ok()) {
+    return failDestination(report, JobFailure::WriteFailed, job, synced);
+  }
+  // The last moment to stop: once named, the result is in place.
+  if (progress && !progress(loop.bytes, job.expectedSize())) {
+    return failJob(report, JobFailure::Stopped);
+  }
+  if (Status committed = out.commit(); !committed.ok()) {
+    // Something took the destination's name while the job ran.
+    if (committed.error() == EEXIST) {
+      return failJob(report, JobFailure::DestinationExists, "", job.destination);
+    }
+    return failDestination(report, JobFailure::WriteFailed, job, committed);
+  }
+  if (out.attributesError() != 0) {
+    report.attributesError = out.attributesError();
+    report.path = job.destination;
+  }
+  return true;
 }
 
 }  // namespace
@@ -135,61 +231,36 @@ bool sourceUnchanged(int source, const struct stat& before) {
 
 bool writeDestination(const DestinationJob& job, const FillResult& fill, JobReport& report,
                       const JobProgress& progress) {
-  const std::string& destination = job.destination;
   // Writing through a link writes its target; so does replacing.
-  std::string target;
-  if (!resolveFinalLink(destination, &target)) {
-    return failJob(report, JobFailure::WriteFailed, "open", destination, errno);
+  TargetFile target;
+  if (Status opened = target.open(job.destination); !opened.ok()) {
+    return failDestination(report, JobFailure::WriteFailed, job, opened);
   }
-  struct stat existing;
-  const bool exists = ::stat(target.c_str(), &existing) == 0;
-  if (exists && !S_ISREG(existing.st_mode)) {
-    return failJob(report, JobFailure::WriteFailed, "open", destination,
-                   S_ISDIR(existing.st_mode) ? EISDIR : EINVAL);
+  if (target.exists() && !target.isRegular()) {
+    return failJob(report, JobFailure::WriteFailed, "open", job.destination,
+                   S_ISDIR(target.status().st_mode) ? EISDIR : EINVAL);
   }
-  // Replacing by rename would get past a destination this process may not write.
-  if (exists && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) {
-    return failJob(report, JobFailure::WriteFailed, "open", destination, errno);
-  }
-
   // A rename would split a file with several names, and would hand someone
   // else's file over to this process's user: those are written in place.
   const uid_t user = ::geteuid();
-  bool inPlace = exists && (existing.st_nlink > 1 || (user != 0 && existing.st_uid != user));
-  AtomicFile out;
-  if (!inPlace && !out.open(target, job.newFileMode)) {
-    if (out.error() != EACCES && out.error() != EPERM) {
-      return failJob(report, JobFailure::WriteFailed, out.failedCall(), destination, out.error());
+  const struct stat& existing = target.status();
+  const bool inPlace =
+      target.exists() && (existing.st_nlink > 1 || (user != 0 && existing.st_uid != user));
+  if (!inPlace) {
+    AtomicFile::Options options;
+    options.newFileMode = job.newFileMode;
+    options.replaceWriteProtected = true;
+    options.onlyTheFileChecked = true;
+    AtomicFile out;
+    const Status opened = out.open(target.duplicate(), options);
+    if (opened.ok()) return writeBeside(job, out, fill, report, progress);
+    // Anything but a directory that takes no new file is a failure.
+    if (opened.error() != EACCES && opened.error() != EPERM) {
+      return failDestination(report, JobFailure::WriteFailed, job, opened);
     }
-    inPlace = true;  // a directory that takes no new file
   }
-  if (inPlace) {
-    return writeInPlace(job, target, exists ? &existing : nullptr, fill, report, progress);
-  }
-
-  if (!reserveFileSpace(out.fd(), job.expectedSize())) {
-    return failJob(report, JobFailure::WriteFailed, "allocate", destination, errno);
-  }
-  const LoopOutcome loop = fill(job.source, out.fd());
-  if (loop.failure != JobFailure::None) return failFill(report, job, loop);
-  if (job.source >= 0 && !sourceUnchanged(job.source, job.sourceStat)) {
-    return failJob(report, JobFailure::SourceChanged, "", job.sourceName);
-  }
-  if (!out.sync()) {
-    return failJob(report, JobFailure::WriteFailed, out.failedCall(), destination, out.error());
-  }
-  // The last moment to stop: once renamed, the result is in place.
-  if (progress && !progress(loop.bytes, job.expectedSize())) {
-    return failJob(report, JobFailure::Stopped);
-  }
-  if (!out.commit()) {
-    return failJob(report, JobFailure::WriteFailed, out.failedCall(), destination, out.error());
-  }
-  if (out.attributesError() != 0) {
-    report.attributesError = out.attributesError();
-    report.path = destination;
-  }
-  return true;
+  if (!target.exists()) return writeNewInPlace(job, target, fill, report, progress);
+  return writeInPlace(job, target, fill, report, progress);
 }
 
 }  // namespace talvek

@@ -1,13 +1,16 @@
 // The destination half of a job, shared by file and stream sources: the
-// result goes to a new file beside the destination, synced and renamed over
-// it once complete. Where it must be written where it stands instead (a file
-// with several names, someone else's file, a directory that takes no new
-// file), the destination's old bytes are first kept in a private working copy
-// and put back if anything fails or the job is stopped.
+// result goes to a new file in the destination's directory (unnamed where
+// the file system allows), synced and only then put in the destination's
+// place. Where it must be written where it stands instead (a file with
+// several names, someone else's file, a directory that takes no new file),
+// the job locks the file, keeps its old bytes in a journal that outlives a
+// crash (journal.h), and puts them back if anything fails or the job is
+// stopped.
 #pragma once
 
 #include <sys/stat.h>
 
+#include <chrono>
 #include <functional>
 #include <string>
 
@@ -33,14 +36,22 @@ struct DestinationJob {
   }
 };
 
-// Writes the whole result from offset 0 of `out`, reading `in`: the source,
-// or the private copy of it when the source itself is written in place.
-using FillResult = std::function<LoopOutcome(int in, int out)>;
+// Writes the whole result from offset 0 of `out`.
+using FillResult = std::function<LoopOutcome(const FillInput& in, int out)>;
+
+// How long a job waits for another job that writes the same file in place.
+inline constexpr std::chrono::milliseconds kBusyDestinationWait{2000};
 
 // Runs fill into the destination as above. True when the destination holds
 // the complete result. On false the report says why, and the destination
 // holds its old bytes, or does not exist if it did not; when even putting
-// them back failed, the working copy is kept and named in the report.
+// them back failed, they are kept in a plain file the report names. A
+// destination that did not exist is created only if nothing else took its
+// name meanwhile (else DestinationExists), and one that did is replaced only
+// while it is the file that was checked (else DestinationExists too).
+// A write-protected destination of this user's is replaced as the user
+// agreed to: its mode is changed, and put back on failure, only through a
+// descriptor of that very file.
 bool writeDestination(const DestinationJob& job, const FillResult& fill, JobReport& report,
                       const JobProgress& progress);
 

@@ -2,16 +2,17 @@
 
 #include <errno.h>
 #include <fcntl.h>
-#include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <vector>
 
 #include "platform/file_status.h"
+#include "platform/random_name.h"
+#include "platform/target_file.h"
+#include "platform/unnamed_file.h"
 
 namespace talvek {
 namespace {
@@ -20,34 +21,6 @@ namespace {
 // that the name stays within NAME_MAX.
 constexpr size_t kMaxNameStem = 200;
 constexpr int kMaxNameDraws = 100;
-
-std::string fileNameOf(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// Six characters for a temporary name; unpredictable where the system
-// offers random bytes, merely varied otherwise (a taken name is drawn again).
-std::string randomSuffix() {
-  static constexpr char kAlphabet[] =
-      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-  unsigned char bytes[6];
-  if (::getrandom(bytes, sizeof bytes, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bytes)) {
-    static unsigned counter = 0;
-    timespec now{};
-    ::clock_gettime(CLOCK_MONOTONIC, &now);
-    unsigned long mix = static_cast<unsigned long>(now.tv_nsec) ^
-                        (static_cast<unsigned long>(::getpid()) << 20) ^ (++counter * 2654435761u);
-    for (unsigned char& b : bytes) {
-      b = static_cast<unsigned char>(mix);
-      mix = mix * 6364136223846793005ul + 1442695040888963407ul;
-      mix ^= mix >> 29;
-    }
-  }
-  std::string suffix;
-  for (unsigned char b : bytes) suffix += kAlphabet[b % (sizeof kAlphabet - 1)];
-  return suffix;
-}
 
 // The value of one extended attribute of path, or false with errno set.
 bool readAttribute(const std::string& path, const char* name, std::vector<char>& value) {
@@ -88,86 +61,116 @@ bool syncParentDirectory(const std::string& path) {
   return dir.valid() && ::fsync(dir.get()) == 0;
 }
 
+bool syncDirectory(int directory) {
+  UniqueFd dir(::openat(directory, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  return dir.valid() && ::fsync(dir.get()) == 0;
+}
+
 AtomicFile::~AtomicFile() {
   abandon();
 }
 
-bool AtomicFile::fail(const char* call, int error) {
-  error_ = error == 0 ? EIO : error;
-  failedCall_ = call;
+Status AtomicFile::fail(Status status) {
   abandon();
-  return false;
+  return status;
 }
 
 std::string AtomicFile::temporaryPath() const {
   if (temporaryName_.empty()) return {};
-  return parentDirectory(target_) + "/" + temporaryName_;
+  return parentDirectory(target_.resolvedPath()) + "/" + temporaryName_;
 }
 
-bool AtomicFile::open(const std::string& targetPath, mode_t newFileMode, bool keepTargetMetadata) {
+Status AtomicFile::open(const std::string& targetPath, const Options& options) {
+  TargetFile target;
+  if (Status status = target.open(targetPath); !status.ok()) {
+    abandon();
+    return status;
+  }
+  return open(std::move(target), options);
+}
+
+Status AtomicFile::open(TargetFile target, const Options& options) {
   abandon();
-  error_ = 0;
-  failedCall_ = "";
+  target_ = std::move(target);
+  options_ = options;
   attributesError_ = 0;
   restoreOwner_ = false;
-  keepMetadata_ = false;
   synced_ = false;
-  if (!resolveFinalLink(targetPath, &target_)) return fail("open", errno == 0 ? ELOOP : errno);
-
-  struct stat st;
-  if (::stat(target_.c_str(), &st) == 0) {
-    if (!S_ISREG(st.st_mode)) return fail("open", S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
-    // A rename would get past a file this process may not write.
-    if (::faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) != 0) return fail("open", errno);
-    if (keepTargetMetadata) {
-      keepMetadata_ = true;
-      mode_ = st.st_mode & 07777;
-      owner_ = st.st_uid;
-      group_ = st.st_gid;
-      restoreOwner_ = st.st_uid != ::geteuid() || st.st_gid != ::getegid();
-    } else {
-      mode_ = newFileMode & ~currentUmask() & 07777;
-    }
-  } else if (errno == ENOENT) {
-    mode_ = newFileMode & ~currentUmask() & 07777;
-  } else {
-    return fail("open", errno);
+  const std::string& path = target_.resolvedPath();
+  const mode_t newMode = options_.newFileMode & ~currentUmask() & 07777;
+  if (!target_.exists()) {
+    mode_ = newMode;
+    return createNewFile();
   }
+  const struct stat& st = target_.status();
+  if (!target_.isRegular()) {
+    return fail(Status::failure("open", path, S_ISDIR(st.st_mode) ? EISDIR : EINVAL));
+  }
+  const bool mayMakeWritable = options_.replaceWriteProtected && target_.mayChangeMode();
+  // A rename would get past a file this process may not write.
+  if (!mayMakeWritable) {
+    int result = ::faccessat(target_.directory(), target_.name().c_str(), W_OK,
+                             AT_EACCESS | AT_SYMLINK_NOFOLLOW);
+    // Kernels before faccessat2 know no flags; the name was no link.
+    if (result != 0 && (errno == EINVAL || errno == ENOSYS)) {
+      result = ::faccessat(target_.directory(), target_.name().c_str(), W_OK, AT_EACCESS);
+    }
+    if (result != 0) return fail(Status::fromErrno("open", path));
+  }
+  if (options_.keepTargetMetadata) {
+    mode_ = (st.st_mode & 07777) | (mayMakeWritable ? S_IWUSR : 0);
+    restoreOwner_ = st.st_uid != ::geteuid() || st.st_gid != ::getegid();
+  } else {
+    mode_ = newMode;
+  }
+  return createNewFile();
+}
 
-  // O_PATH needs only search permission on the directory; the kernel checks
-  // write permission when the file is created in it.
-  directory_.reset(::open(parentDirectory(target_).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-  if (!directory_.valid()) return fail("open", errno);
-  const std::string stem = "." + fileNameOf(target_).substr(0, kMaxNameStem) + ".";
+Status AtomicFile::createNewFile() {
+  const int directory = target_.directory();
+  const std::string& path = target_.resolvedPath();
+  const Status unnamed = createUnnamedFile(directory, &fd_);
+  if (unnamed.ok()) {
+    unnamed_ = true;
+    return {};
+  }
+  if (!unnamedFilesUnsupported(unnamed)) {
+    return fail(Status::failure("create", path, unnamed.error()));
+  }
+  const std::string stem = "." + target_.name().substr(0, kMaxNameStem) + ".";
   for (int draw = 0; draw < kMaxNameDraws; ++draw) {
-    std::string name = stem + randomSuffix();
-    const int fd = ::openat(directory_.get(), name.c_str(),
+    std::string name = stem + randomNameSuffix();
+    const int fd = ::openat(directory, name.c_str(),
                             O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0600);
     if (fd >= 0) {
       fd_.reset(fd);
       temporaryName_ = std::move(name);
-      return true;
+      return {};
     }
     if (errno != EEXIST) break;
   }
-  return fail("create", errno);
+  return fail(Status::fromErrno("create", path));
 }
 
-bool AtomicFile::write(const void* data, size_t size) {
-  if (!fd_.valid()) return fail("write", EBADF);
-  if (!writeAll(fd_.get(), data, size)) return fail("write", errno);
-  return true;
+Status AtomicFile::write(const void* data, size_t size) {
+  if (!fd_.valid()) return fail(Status::failure("write", target_.resolvedPath(), EBADF));
+  if (!writeAll(fd_.get(), data, size)) return fail(Status::fromErrno("write", target_.resolvedPath()));
+  return {};
 }
 
 void AtomicFile::copyTargetAttributes() {
-  const ssize_t size = ::llistxattr(target_.c_str(), nullptr, 0);
+  // Read through the directory's handle, so they come from the file that
+  // was checked rather than from whatever a path leads to by now.
+  std::string path = "/proc/self/fd/" + std::to_string(target_.directory()) + "/" + target_.name();
+  if (::access("/proc/self/fd", X_OK) != 0) path = target_.resolvedPath();
+  const ssize_t size = ::llistxattr(path.c_str(), nullptr, 0);
   if (size <= 0) {
     // A file system without extended attributes has none to lose.
     if (size < 0 && errno != ENOTSUP && errno != ENODATA) attributesError_ = errno;
     return;
   }
   std::vector<char> names(static_cast<size_t>(size));
-  const ssize_t listed = ::llistxattr(target_.c_str(), names.data(), names.size());
+  const ssize_t listed = ::llistxattr(path.c_str(), names.data(), names.size());
   if (listed < 0) {
     attributesError_ = errno;
     return;
@@ -178,50 +181,110 @@ void AtomicFile::copyTargetAttributes() {
     const size_t length = std::char_traits<char>::length(name);
     at += length + 1;
     if (length == 0) continue;
-    const bool copied = readAttribute(target_, name, value) &&
+    const bool copied = readAttribute(path, name, value) &&
                         ::fsetxattr(fd_.get(), name, value.data(), value.size(), 0) == 0;
     // ENODATA: removed since it was listed.
     if (!copied && errno != ENODATA && attributesError_ == 0) attributesError_ = errno;
   }
 }
 
-bool AtomicFile::sync() {
-  if (!fd_.valid()) return fail("fsync", EBADF);
-  if (synced_) return true;
+Status AtomicFile::sync() {
+  const std::string& path = target_.resolvedPath();
+  if (!fd_.valid()) return fail(Status::failure("fsync", path, EBADF));
+  if (synced_) return {};
   // Only a privileged process may give a file away; others keep their own,
   // so a refusal here is expected and not a failure.
-  if (restoreOwner_ && ::fchown(fd_.get(), owner_, group_) != 0) restoreOwner_ = false;
+  if (restoreOwner_ && ::fchown(fd_.get(), target_.status().st_uid, target_.status().st_gid) != 0) {
+    restoreOwner_ = false;
+  }
   // After the owner, which may clear attributes tied to it, and before the
   // mode, which then agrees with a copied access list.
-  if (keepMetadata_) copyTargetAttributes();
-  if (::fchmod(fd_.get(), mode_) != 0) return fail("chmod", errno);
-  if (::fsync(fd_.get()) != 0) return fail("fsync", errno);
+  if (options_.keepTargetMetadata && target_.exists()) copyTargetAttributes();
+  if (::fchmod(fd_.get(), mode_) != 0) return fail(Status::fromErrno("chmod", path));
+  if (::fsync(fd_.get()) != 0) return fail(Status::fromErrno("fsync", path));
   synced_ = true;
-  return true;
+  return {};
 }
 
-bool AtomicFile::commit() {
-  if (!sync()) return false;
-  if (!fd_.close()) return fail("close", errno);
-  const std::string targetName = fileNameOf(target_);
-  if (::renameat(directory_.get(), temporaryName_.c_str(), directory_.get(), targetName.c_str()) !=
-      0) {
-    return fail("rename", errno);
+Status AtomicFile::linkUnder(const std::string& name) {
+  const Status named = nameUnnamedFile(fd_.get(), target_.directory(), name);
+  return named.ok() ? named : Status::failure("link", target_.resolvedPath(), named.error());
+}
+
+Status AtomicFile::name() {
+  const int directory = target_.directory();
+  const std::string& target = target_.name();
+  const std::string& path = target_.resolvedPath();
+  const bool existed = target_.exists();
+  if (options_.onlyTheFileChecked && existed &&
+      target_.naming() != TargetFile::Naming::Checked) {
+    return Status::failure("rename", path, EEXIST);
+  }
+  if (unnamed_) {
+    if (!existed) {
+      // The name is taken only if nothing has taken it meanwhile.
+      Status linked = linkUnder(target);
+      if (linked.ok() || linked.error() != EEXIST || options_.onlyTheFileChecked) return linked;
+    }
+    // A name to rename from: no call puts an unnamed file over another.
+    const std::string stem = "." + target.substr(0, kMaxNameStem) + ".";
+    for (int draw = 0; temporaryName_.empty(); ++draw) {
+      std::string hidden = stem + randomNameSuffix();
+      const Status linked = linkUnder(hidden);
+      if (linked.ok()) {
+        temporaryName_ = std::move(hidden);
+      } else if (linked.error() != EEXIST || draw + 1 >= kMaxNameDraws) {
+        return linked;
+      }
+    }
+  }
+  const char* from = temporaryName_.c_str();
+  if (!existed && options_.onlyTheFileChecked) {
+    if (::renameat2(directory, from, directory, target.c_str(), RENAME_NOREPLACE) == 0) {
+      temporaryName_.clear();
+      return {};
+    }
+    if (errno != EINVAL && errno != ENOSYS) return Status::fromErrno("rename", path);
+    // No such rename here: a hard link takes a name only if it is free.
+    if (::linkat(directory, from, directory, target.c_str(), 0) == 0) {
+      (void)::unlinkat(directory, from, 0);
+      temporaryName_.clear();
+      return {};
+    }
+    if (errno == EEXIST) return Status::fromErrno("link", path);
+    // No hard links either: the last look is all there is.
+    if (target_.naming() != TargetFile::Naming::Nothing) {
+      return Status::failure("rename", path, EEXIST);
+    }
+  }
+  if (::renameat(directory, from, directory, target.c_str()) != 0) {
+    return Status::fromErrno("rename", path);
   }
   temporaryName_.clear();
-  UniqueFd dir(::openat(directory_.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dir.valid()) (void)::fsync(dir.get());
-  directory_.reset();
-  return true;
+  return {};
+}
+
+Status AtomicFile::commit() {
+  if (Status synced = sync(); !synced.ok()) return synced;
+  // A named file is closed first, so that a close that loses writes (some
+  // network file systems) is found before it replaces anything. An unnamed
+  // one is named through its descriptor.
+  if (!unnamed_ && !fd_.close()) return fail(Status::fromErrno("close", target_.resolvedPath()));
+  if (Status named = name(); !named.ok()) return fail(named);
+  fd_.reset();
+  (void)syncDirectory(target_.directory());
+  unnamed_ = false;
+  synced_ = false;
+  return {};
 }
 
 void AtomicFile::abandon() {
   fd_.reset();
   if (!temporaryName_.empty()) {
-    ::unlinkat(directory_.get(), temporaryName_.c_str(), 0);
+    ::unlinkat(target_.directory(), temporaryName_.c_str(), 0);
     temporaryName_.clear();
   }
-  directory_.reset();
+  unnamed_ = false;
   synced_ = false;
 }
 

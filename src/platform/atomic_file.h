@@ -1,7 +1,9 @@
 // Replaces a file so that it holds either its old bytes or the complete new
-// ones, whatever fails or whenever the process dies: the new content goes to
-// a fresh file in the target's own directory, which is synced and then
-// renamed over the target.
+// ones, whatever fails and whenever the process dies: the new content goes
+// to a new file in the target's own directory, unnamed where the file system
+// allows it (so a crash leaves nothing behind) and under a hidden name
+// otherwise, and it gets the target's name only once it is complete and
+// synced.
 #pragma once
 
 #include <sys/types.h>
@@ -9,90 +11,99 @@
 #include <cstddef>
 #include <string>
 
+#include "platform/status.h"
+#include "platform/target_file.h"
 #include "platform/unique_fd.h"
 
 namespace talvek {
 
 class AtomicFile {
  public:
+  struct Options {
+    // For a target that does not exist, or that does when
+    // keepTargetMetadata is false; the umask applies.
+    mode_t newFileMode = 0666;
+    // An existing target's mode, extended attributes (ACLs among them) and,
+    // where permitted, owner go to the new file. A file with several hard
+    // links still loses the link to its other names: callers that care
+    // write such files in place.
+    bool keepTargetMetadata = true;
+    // A write-protected target that this process may make writable (its
+    // own, or any for root) is replaced as if it had been made writable
+    // first: the new file has the owner's write permission. The target
+    // itself is never changed.
+    bool replaceWriteProtected = false;
+    // commit() gives the new file the name only if the name still leads to
+    // what open() found: EEXIST when it now leads to another file, or to
+    // any file where there was none. Otherwise whatever is there is replaced.
+    bool onlyTheFileChecked = false;
+  };
+
   AtomicFile() = default;
   // Abandons a file that was opened and not committed.
   ~AtomicFile();
   AtomicFile(const AtomicFile&) = delete;
   AtomicFile& operator=(const AtomicFile&) = delete;
 
-  // Creates the new file (exclusively, mode 0600 while it is written) next to
-  // targetPath, relative to the directory's descriptor so that any valid
-  // target path works however long. A symbolic link at targetPath is
-  // followed, as writing through the link would (see resolveFinalLink): its
-  // final target is what commit replaces.
-  //
-  // With keepTargetMetadata and an existing target, the committed file gets
-  // the target's mode, its extended attributes (ACLs among them) and, where
-  // permitted, its owner; otherwise newFileMode less the umask. A file with
-  // several hard links still loses the link to its other names: callers that
-  // care write such files in place.
-  //
-  // False, with error() set, when the target is not a regular file, exists
+  // Creates the new file (mode 0600 while it is written) in the target's
+  // directory, relative to the directory's handle so that any valid path
+  // works however long. Fails when the target is not a regular file, exists
   // but may not be written by this process (as opening it for writing would
   // fail), or the directory does not take a new file.
-  bool open(const std::string& targetPath, mode_t newFileMode = 0666,
-            bool keepTargetMetadata = true);
+  Status open(TargetFile target, const Options& options);
+  Status open(const std::string& targetPath, const Options& options);
+  Status open(const std::string& targetPath) { return open(targetPath, Options{}); }
 
-  // Appends bytes; false on any failure (the file is then only fit to abandon).
-  bool write(const void* data, size_t size);
+  // Appends bytes; on failure the file is only fit to abandon.
+  Status write(const void* data, size_t size);
 
   // Gives the new file its owner, extended attributes and mode, and syncs
   // its data. commit() does this itself when it has not been done; callers
-  // that want a last say between the sync and the rename call it first.
-  bool sync();
+  // that want a last say between the sync and the naming call it first.
+  Status sync();
 
-  // sync() if needed, closes the file, renames it over the target and syncs
-  // the directory. On false the temporary file is gone and the target is
-  // untouched. A failing sync of the directory after the rename is not
-  // reported: the target has been replaced by then.
-  bool commit();
+  // sync() if needed, gives the new file the target's name and syncs the
+  // directory. On failure the new file is gone and the target is untouched.
+  // A failing sync of the directory after the naming is not reported: the
+  // target has been replaced by then.
+  Status commit();
 
-  // Closes and removes the new file; the target is untouched.
+  // Drops the new file; the target is untouched.
   void abandon();
 
   bool isOpen() const { return fd_.valid(); }
   // The new file, for callers that write through their own calls.
   int fd() const { return fd_.get(); }
-  // The file commit replaces: targetPath after following links.
-  const std::string& targetPath() const { return target_; }
-  // The new file's path while it exists, else "".
+  // What open() found at the target's path.
+  const TargetFile& target() const { return target_; }
+  // The new file's path while it has a name, "" while it is unnamed.
   std::string temporaryPath() const;
-
-  // errno of the last failure, 0 if none, and the call that failed
-  // ("open", "write", "fsync", "rename" ...).
-  int error() const { return error_; }
-  const char* failedCall() const { return failedCall_; }
   // The first errno met while carrying the target's extended attributes
   // over, 0 if all came along. Not a failure: the commit goes on.
   int attributesError() const { return attributesError_; }
 
  private:
-  bool fail(const char* call, int error);
+  Status fail(Status status);
+  Status createNewFile();
+  Status linkUnder(const std::string& name);
+  Status name();
   void copyTargetAttributes();
 
-  UniqueFd directory_;
+  TargetFile target_;
+  Options options_;
   UniqueFd fd_;
-  std::string target_;
+  bool unnamed_ = false;
   std::string temporaryName_;
   mode_t mode_ = 0600;
-  bool keepMetadata_ = false;
   bool restoreOwner_ = false;
   bool synced_ = false;
-  uid_t owner_ = 0;
-  gid_t group_ = 0;
-  int error_ = 0;
-  const char* failedCall_ = "";
   int attributesError_ = 0;
 };
 
 // Syncs the directory that holds path, so a rename or removal there lasts.
 bool syncParentDirectory(const std::string& path);
+// Syncs the directory behind a handle (O_PATH handles included).
+bool syncDirectory(int directory);
 
 // The process's file-mode creation mask, read without changing it.
 mode_t currentUmask();

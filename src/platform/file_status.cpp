@@ -19,17 +19,6 @@ bool isRegularFile(int fd) {
   return ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
 }
 
-bool makeWritable(const std::string& path, unsigned* previousMode) {
-  struct stat st;
-  if (::stat(path.c_str(), &st) != 0) return false;
-  if (previousMode != nullptr) *previousMode = st.st_mode & 07777;
-  return ::chmod(path.c_str(), st.st_mode | S_IWUSR) == 0;
-}
-
-bool setPermissions(const std::string& path, unsigned mode) {
-  return ::chmod(path.c_str(), static_cast<mode_t>(mode & 07777)) == 0;
-}
-
 bool sameFile(const std::string& a, const std::string& b) {
   struct stat sa;
   struct stat sb;

@@ -10,14 +10,6 @@ bool isRegularFile(const std::string& path);
 // The same of an open file.
 bool isRegularFile(int fd);
 
-// Gives the owner write permission, so an existing file can be replaced.
-// False when the path does not exist or cannot be changed. `previousMode`,
-// when given, receives the permission bits it had before.
-bool makeWritable(const std::string& path, unsigned* previousMode = nullptr);
-
-// Sets a file's permission bits (following links); false on failure.
-bool setPermissions(const std::string& path, unsigned mode);
-
 // Both paths exist (following links) and name the same file: same device
 // and inode, however the paths are spelled.
 bool sameFile(const std::string& a, const std::string& b);

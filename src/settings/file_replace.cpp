@@ -46,9 +46,12 @@ ReplaceOutcome replaceFileIfDifferent(const std::string& path, std::string_view 
   if (slash != std::string::npos && slash > 0 && !makeDirectories(path.substr(0, slash))) {
     return ReplaceOutcome::Failed;
   }
+  AtomicFile::Options options;
+  options.newFileMode = 0644;
+  options.keepTargetMetadata = false;
   AtomicFile file;
-  if (!file.open(path, 0644, /*keepTargetMode=*/false) ||
-      !file.write(content.data(), content.size()) || !file.commit()) {
+  if (!file.open(path, options).ok() || !file.write(content.data(), content.size()).ok() ||
+      !file.commit().ok()) {
     return ReplaceOutcome::Failed;
   }
   return ReplaceOutcome::Written;

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -43,8 +44,11 @@ class CliProcessTest : public ::testing::Test {
   CliProcessTest() { ::mkdir(dir_.file("tmp").c_str(), 0700); }
 
   std::vector<std::string> environment() const {
-    return {"TMPDIR=" + dir_.file("tmp"), "HOME=" + dir_.path(), "LC_ALL=" + locale_};
+    return {"TMPDIR=" + dir_.file("tmp"), "HOME=" + dir_.path(),
+            "XDG_STATE_HOME=" + dir_.file("state"), "LC_ALL=" + locale_};
   }
+  // Where in-place jobs keep their journals, made by the first of them.
+  std::string journals() const { return dir_.file("state/Brellam/Talvek"); }
 
   // Runs talvek-cli with `input` as standard input (a file, or a pipe with
   // pipedInput_, never a terminal) and its output in files; `asUser`, when
@@ -358,17 +362,16 @@ TEST_F(CliProcessTest, ASignalStopsAStreamAndLeavesNoFileBehind) {
     ::close(ends[0]);
     ::close(ends[1]);
   });
-  ::close(ends[0]);
-  // Some data, then a pipe that stays open and quiet.
+  // Some data, then a pipe that stays open and quiet. Once the data is read,
+  // the job writes it into its unnamed file and waits for more.
   ASSERT_EQ(::write(ends[1], "some bytes", 10), 10);
-  const auto unfinished = [this] {
-    for (const std::string& name : entries(dir_.path())) {
-      if (name.rfind(".out.", 0) == 0) return true;
-    }
-    return false;
-  };
-  for (int i = 0; i < 3000 && !unfinished(); ++i) ::usleep(10000);
-  EXPECT_TRUE(unfinished()) << "the result being written beside the destination";
+  int unread = 10;
+  for (int i = 0; i < 3000 && unread > 0; ++i) {
+    ASSERT_EQ(::ioctl(ends[0], FIONREAD, &unread), 0);
+    if (unread > 0) ::usleep(10000);
+  }
+  EXPECT_EQ(unread, 0) << "the job reading the stream";
+  ::close(ends[0]);
   ::kill(pid, SIGTERM);
   int status = 0;
   ASSERT_EQ(::waitpid(pid, &status, 0), pid);
@@ -377,7 +380,7 @@ TEST_F(CliProcessTest, ASignalStopsAStreamAndLeavesNoFileBehind) {
   // Nothing of the stream anywhere: not in the temporary directory, not
   // beside the destination.
   EXPECT_EQ(entries(file("tmp")), std::set<std::string>{});
-  EXPECT_FALSE(unfinished());
+  EXPECT_EQ(entries(dir_.path()), (std::set<std::string>{".stderr", "pw", "tmp"}));
   EXPECT_FALSE(pathExists(file("out")));
   EXPECT_EQ(readFile(file(".stderr")), "");
 }
@@ -625,33 +628,25 @@ TEST_F(CliProcessTest, EncodedBytesAreNeverWrittenToATerminal) {
 
 // Watches directories for new files, set up before a child starts so that
 // none of its files is missed.
-class CreationWatch {
+// Tells when a job is under way: it has started to read its source. (Its
+// result has no name while it is written, so nothing else shows.)
+class ReadWatch {
  public:
-  explicit CreationWatch(const std::vector<std::string>& directories)
-      : fd_(::inotify_init1(IN_CLOEXEC)) {
-    for (const std::string& dir : directories) ::inotify_add_watch(fd_, dir.c_str(), IN_CREATE);
+  explicit ReadWatch(const std::string& source) : fd_(::inotify_init1(IN_CLOEXEC)) {
+    ::inotify_add_watch(fd_, source.c_str(), IN_ACCESS);
   }
-  ~CreationWatch() {
+  ~ReadWatch() {
     if (fd_ >= 0) ::close(fd_);
   }
-  CreationWatch(const CreationWatch&) = delete;
-  CreationWatch& operator=(const CreationWatch&) = delete;
+  ReadWatch(const ReadWatch&) = delete;
+  ReadWatch& operator=(const ReadWatch&) = delete;
 
-  // Waits until a file with a name other than `ignored` is created; false
-  // after a generous timeout that only guards against a hung child.
-  bool waitForAnyBut(const std::string& ignored) {
+  // Waits until the file is read; false after a generous timeout that only
+  // guards against a hung child.
+  bool waitForRead() {
     alignas(inotify_event) char buffer[4096];
-    for (;;) {
-      pollfd p{fd_, POLLIN, 0};
-      if (::poll(&p, 1, 30000) != 1) return false;
-      const ssize_t got = ::read(fd_, buffer, sizeof buffer);
-      if (got <= 0) return false;
-      for (ssize_t at = 0; at < got;) {
-        const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
-        if (event->len > 0 && ignored != event->name) return true;
-        at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
-      }
-    }
+    pollfd p{fd_, POLLIN, 0};
+    return ::poll(&p, 1, 30000) == 1 && ::read(fd_, buffer, sizeof buffer) > 0;
   }
 
  private:
@@ -667,8 +662,8 @@ TEST_F(CliProcessTest, AStopSignalEndsTheJobLeavingNothingBehind) {
     return ::stat(file("out/in.tc").c_str(), &st) == 0 ? static_cast<off_t>(st.st_size) : -1;
   };
   for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
-    // A new destination (a hidden file beside it) and one with a second name,
-    // written in place (a working copy in the temporary directory).
+    // A new destination (an unnamed file beside it) and one with a second
+    // name, written in place (its old bytes kept in a journal).
     for (const bool linked : {false, true}) {
       SCOPED_TRACE(std::to_string(signal) + (linked ? " linked" : " new"));
       // On a busy machine the job may end before the signal comes: its
@@ -681,13 +676,11 @@ TEST_F(CliProcessTest, AStopSignalEndsTheJobLeavingNothingBehind) {
           writeFile(file("out/in.tc"), "old");
           ASSERT_EQ(::link(file("out/in.tc").c_str(), file("second").c_str()), 0);
         }
-        CreationWatch watch({file("out"), file("tmp")});
+        ReadWatch watch(file("out/in"));
         const pid_t pid = start({"encode", file("out/in"), "--password-stdin", "--yes"},
                                 [this] { redirect(file("pw"), STDIN_FILENO, O_RDONLY); });
-        // Caught with its file just made, the job is stopped mid-way. (The
-        // checks create and remove the destination itself to see that they
-        // can: that is not the job's file.)
-        ASSERT_TRUE(watch.waitForAnyBut("in.tc"));
+        // Caught as it starts to read, the job is stopped mid-way.
+        ASSERT_TRUE(watch.waitForRead());
         ::kill(pid, SIGSTOP);
         ::kill(pid, signal);
         ::kill(pid, SIGCONT);
@@ -697,6 +690,7 @@ TEST_F(CliProcessTest, AStopSignalEndsTheJobLeavingNothingBehind) {
         ASSERT_TRUE(WIFSIGNALED(status)) << status;
         EXPECT_EQ(WTERMSIG(status), signal);
         EXPECT_EQ(entries(file("tmp")), std::set<std::string>{});
+        EXPECT_EQ(entries(journals()), std::set<std::string>{});
         stoppedMidway = destinationSize() != static_cast<off_t>(big.size());
         const std::set<std::string> expected = linked || !stoppedMidway
                                                    ? std::set<std::string>{"in", "in.tc"}
@@ -720,13 +714,12 @@ TEST_F(CliProcessTest, AHangUpIgnoredByTheCallerDoesNotStopTheJob) {
   ASSERT_EQ(::mkdir(file("out").c_str(), 0755), 0);
   writeFile(file("out/in"), std::string(96u << 20, 'n'));
   writeFile(file("pw"), "secret");
-  CreationWatch watch({file("out")});
+  ReadWatch watch(file("out/in"));
   const pid_t pid = start({"encode", file("out/in"), "--password-stdin"}, [this] {
     ::signal(SIGHUP, SIG_IGN);
     redirect(file("pw"), STDIN_FILENO, O_RDONLY);
   });
-  // The job's own file beside the destination: the job is under way.
-  ASSERT_TRUE(watch.waitForAnyBut("in.tc"));
+  ASSERT_TRUE(watch.waitForRead());
   ::kill(pid, SIGSTOP);
   ::kill(pid, SIGHUP);
   ::kill(pid, SIGCONT);

@@ -40,8 +40,9 @@ class DialogTest : public ::testing::Test {
   std::unique_ptr<EncoderDialog> dialog_;
 
  private:
-  // Working copies go to a directory of the test's own.
+  // Temporary files and journals go to directories of the test's own.
   TmpdirOverride tmpdir_{dir_.file("tmp")};
+  StateHomeOverride stateHome_{dir_.file("state")};
 };
 
 // Makes writes past `bytes` fail in this process, as a full disk would.

@@ -166,7 +166,7 @@ TEST_F(TransformCommandsTest, AFailedJobRestoresTheCursorBeepsAndSaysWhatFailed)
 
   std::set<std::string> texts;
   for (JobFailure failure :
-       {JobFailure::SourceInvalid, JobFailure::DestinationInvalid, JobFailure::DestinationExists,
+       {JobFailure::SourceInvalid, JobFailure::DestinationInvalid, JobFailure::DestinationBusy,
         JobFailure::EmptyKey, JobFailure::WorkingCopy, JobFailure::ReadFailed,
         JobFailure::WriteFailed, JobFailure::SourceChanged}) {
     window_.messages.clear();
@@ -240,7 +240,9 @@ TEST_F(TransformCommandsTest, AnOrdinaryUserReplacesAReadOnlyDestinationAfterYes
   EXPECT_NE(readFile(dir_.file("out")), "old");
 }
 
-TEST_F(TransformCommandsTest, AFailedJobPutsBackTheModeOfAReadOnlyDestination) {
+TEST_F(TransformCommandsTest, LeavesTheDestinationsModeToTheJob) {
+  // Only the job changes a write-protected destination's mode, through a
+  // descriptor of the very file it writes: the command never does by name.
   usePasswords("secret", "secret");
   writeFile(dir_.file("in"), kPlain);
   writeFile(dir_.file("out"), "old");
@@ -256,10 +258,44 @@ TEST_F(TransformCommandsTest, AFailedJobPutsBackTheModeOfAReadOnlyDestination) {
   });
   window_.answers.push_back(IDYES);
   EXPECT_EQ(dialog_->onEncode(), CommandResult::Failed);
-  EXPECT_EQ(modeDuringJob, 0644u) << "the job may write it";
+  EXPECT_EQ(modeDuringJob, 0444u);
   struct stat st;
   ASSERT_EQ(::stat(dir_.file("out").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0444u);
+}
+
+TEST_F(TransformCommandsTest, ADestinationThatAppearsDuringTheJobIsAskedAbout) {
+  usePasswords("secret", "secret");
+  writeFile(dir_.file("in"), kPlain);
+  setPaths(dir_.file("in"), dir_.file("out"));
+  int runs = 0;
+  dialog_->setTransformJob([&](std::string, std::string, std::string key, bool, bool,
+                               JobReport* report, const JobProgress&) {
+    EXPECT_EQ(key, "secret") << "each run has the key";
+    // Someone else's file took the name before the first run could.
+    if (++runs == 1) {
+      report->failure = JobFailure::DestinationExists;
+      return false;
+    }
+    *report = JobReport{};
+    return true;
+  });
+  // Yes runs the job again, over the file that is there now.
+  window_.answers.push_back(IDYES);
+  EXPECT_EQ(dialog_->onEncode(), CommandResult::Done);
+  EXPECT_EQ(runs, 2);
+  ASSERT_EQ(window_.messages.size(), 1u);
+  EXPECT_EQ(window_.messages[0].text, "Destination file exists.\nOverwrite it?");
+  EXPECT_EQ(window_.messages[0].flags, 0x134u);
+  // No keeps it and ends the command as a No before the job would.
+  runs = 0;
+  window_.messages.clear();
+  window_.events.clear();
+  window_.answers.push_back(IDNO);
+  EXPECT_EQ(dialog_->onEncode(), CommandResult::Refused);
+  EXPECT_EQ(runs, 1);
+  EXPECT_EQ(window_.messages.size(), 1u);
+  EXPECT_EQ(window_.events, (std::vector<std::string>{"wait", "message", "restore"}));
 }
 
 TEST_F(TransformCommandsTest, ARealJobThatCannotWriteIsReportedAndChangesNothing) {

@@ -70,15 +70,26 @@ void JobTest::SetUp() {
   ASSERT_EQ(::mkdir(files_.c_str(), 0755), 0);
   ASSERT_EQ(::mkdir(tmp_.c_str(), 0700), 0);
   tmpdir_.emplace(tmp_);
+  stateHome_.emplace(root_.file("state"));
 }
 
 void JobTest::TearDown() {
+  stateHome_.reset();
   tmpdir_.reset();
+}
+
+void JobTest::removeJournals() {
+  for (const std::string& name : entries(journals())) ::unlink((journals() + "/" + name).c_str());
+  ::rmdir(journals().c_str());
+  ::rmdir(root_.file("state/Brellam").c_str());
 }
 
 void JobTest::expectNoStrayFiles(const std::set<std::string>& fileNames) {
   EXPECT_EQ(entries(tmp_), std::set<std::string>{}) << "left in the temporary directory";
   EXPECT_EQ(entries(files_), fileNames) << "in the destination's directory";
+  if (pathExists(journals())) {
+    EXPECT_EQ(entries(journals()), std::set<std::string>{}) << "left in the journal directory";
+  }
 }
 
 }  // namespace talvek::test

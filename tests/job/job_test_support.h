@@ -49,18 +49,23 @@ class JobTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
 
+  // Where in-place jobs keep their journals (below the test's state home).
+  std::string journals() const { return root_.file("state") + "/Brellam/Talvek"; }
+  // Removes the journal directory with all in it, as before a first job.
+  void removeJournals();
   // A path in the files directory (not the temporary one).
   std::string file(const std::string& name) const { return files_ + "/" + name; }
   const std::string& files() const { return files_; }
   const std::string& tmp() const { return tmp_; }
   // Whether the temporary directory and the files directory hold exactly
-  // the given names (nothing stray).
+  // the given names, and the journal directory nothing (nothing stray).
   void expectNoStrayFiles(const std::set<std::string>& fileNames);
 
   TempDir root_;
   std::string files_;
   std::string tmp_;
   std::optional<TmpdirOverride> tmpdir_;
+  std::optional<StateHomeOverride> stateHome_;
 };
 
 }  // namespace talvek::test

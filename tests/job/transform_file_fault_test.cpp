@@ -76,29 +76,31 @@ TEST_F(JobTest, AWriteFailingPartWayKeepsEveryOldByte) {
   expectNoStrayFiles({"src", "dst", "dst2"});
 }
 
-TEST_F(JobTest, KeepsTheWorkingCopyWhenTheSourceCannotBePutBack) {
+TEST_F(JobTest, KeepsTheOldBytesWhenTheSourceCannotBePutBack) {
   // The limit stops writes at any offset past it, so putting the source's
-  // bytes back in place fails just as the transform did.
+  // bytes back in place fails just as the transform did. The journal then
+  // becomes a plain copy of them, named after the file.
   const std::string data = test::patternBytes(3 * kLimit);
   test::writeFile(file("src"), data);
   ASSERT_EQ(::link(file("src").c_str(), file("src2").c_str()), 0);
   EXPECT_EQ(jobWithWritesFailingPartWay(file("src"), file("src")),
             static_cast<int>(JobFailure::WriteFailed) + 100);
-  const std::set<std::string> kept = test::entries(tmp());
+  const std::set<std::string> kept = test::entries(journals());
   ASSERT_EQ(kept.size(), 1u);
-  EXPECT_TRUE(test::isWorkingFileName(*kept.begin()));
-  EXPECT_TRUE(test::readFile(tmp() + "/" + *kept.begin()) == data);
+  EXPECT_EQ(kept.begin()->rfind("src.old-", 0), 0u) << *kept.begin();
+  EXPECT_TRUE(test::readFile(journals() + "/" + *kept.begin()) == data);
   EXPECT_EQ(test::entries(files()), (std::set<std::string>{"src", "src2"}));
+  EXPECT_EQ(test::entries(tmp()), std::set<std::string>{});
 }
 
-TEST_F(JobTest, NeedsNoTemporarySpaceUnlessItWritesInPlace) {
+TEST_F(JobTest, NeedsNoRoomElsewhereUnlessItWritesInPlace) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root to switch users";
   const std::string data = test::patternBytes(4 * kLimit);
   test::writeFile(file("src"), data);
   test::writeFile(file("dst"), "old");
   ASSERT_EQ(::link(file("dst").c_str(), file("dst2").c_str()), 0);
-  // The job runs as nobody, for whom the temporary directory (root's, 0700)
-  // takes nothing.
+  // The job runs as nobody, for whom the temporary directory and the state
+  // directory (root's, 0700) take nothing.
   ASSERT_EQ(::chmod(root_.path().c_str(), 0755), 0);
   for (const std::string& path : {files(), file("src"), file("dst")}) {
     ASSERT_EQ(::chown(path.c_str(), test::kNobody, test::kNobody), 0);
@@ -108,9 +110,9 @@ TEST_F(JobTest, NeedsNoTemporarySpaceUnlessItWritesInPlace) {
     JobReport report;
     if (!transformFile(file("src"), file("new"), kKey, true, true, &report)) return 91;
     if (!transformFile(file("new"), file("new"), kKey, false, true, &report)) return 92;
-    // Several names: written in place, which needs a backup that cannot be made.
+    // Several names: written in place, which needs a journal that cannot be made.
     if (transformFile(file("src"), file("dst"), kKey, true, true, &report)) return 93;
-    if (report.path != tmp() + "/" || report.error != EACCES) return 94;
+    if (report.path != root_.file("state/Brellam") || report.error != EACCES) return 94;
     return static_cast<int>(report.failure);
   });
   ASSERT_TRUE(WIFEXITED(status));
@@ -119,7 +121,7 @@ TEST_F(JobTest, NeedsNoTemporarySpaceUnlessItWritesInPlace) {
   EXPECT_EQ(test::readFile(file("dst")), "old");
   expectNoStrayFiles({"src", "dst", "dst2", "new"});
 
-  // A backup that fails part-way is removed.
+  // A journal that fails part-way is removed.
   ASSERT_EQ(::link(file("src").c_str(), file("src2").c_str()), 0);
   const int limited = test::runInChild([&] {
     if (!limitFileSize(kLimit)) return 99;
@@ -142,6 +144,7 @@ class UnwritableDirectoryTest : public JobTest {
     ASSERT_EQ(::chmod(root_.path().c_str(), 0755), 0);
     ASSERT_EQ(::chmod(files().c_str(), 0755), 0);  // root's, not writable by the job
     ASSERT_EQ(::chown(tmp().c_str(), kNobody, kNobody), 0);
+    ASSERT_EQ(::chown(root_.file("state").c_str(), kNobody, kNobody), 0);
   }
   void giveAway(const std::string& path, mode_t mode) {
     ASSERT_EQ(::chown(path.c_str(), kNobody, kNobody), 0);
@@ -169,14 +172,27 @@ TEST_F(UnwritableDirectoryTest, WritesInPlaceWhereItCannotRename) {
   ASSERT_EQ(runAsNobody(file("src"), file("dst"), true), 0);
   EXPECT_TRUE(test::readFile(file("dst")) == test::expectedTransform(data, kKey, true));
 
-  // The destination is the source: the working copy is the backup.
+  // The destination is the source: the journal's copy is what is read.
   ASSERT_EQ(runAsNobody(file("dst"), file("dst"), false), 0);
   EXPECT_TRUE(test::readFile(file("dst")) == data);
 
-  // A file nobody may write stays as it is, and no new file can be made.
+  // A write-protected file of the user's own is replaced as agreed: made
+  // writable through its descriptor, as the user could have.
   giveAway(file("dst"), 0444);
+  ASSERT_EQ(runAsNobody(file("src"), file("dst"), true), 0);
+  EXPECT_TRUE(test::readFile(file("dst")) == test::expectedTransform(data, kKey, true));
+  struct stat st;
+  ASSERT_EQ(::stat(file("dst").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0644u);
+
+  // Someone else's that nobody may write stays as it is, with its mode, and
+  // no new file can be made.
+  ASSERT_EQ(::chown(file("dst").c_str(), 0, 0), 0);
+  ASSERT_EQ(::chmod(file("dst").c_str(), 0444), 0);
   EXPECT_EQ(runAsNobody(file("src"), file("dst"), true), static_cast<int>(JobFailure::WriteFailed));
-  EXPECT_TRUE(test::readFile(file("dst")) == data);
+  EXPECT_TRUE(test::readFile(file("dst")) == test::expectedTransform(data, kKey, true));
+  ASSERT_EQ(::stat(file("dst").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0444u);
   EXPECT_EQ(runAsNobody(file("src"), file("new"), true),
             static_cast<int>(JobFailure::DestinationInvalid));
   expectNoStrayFiles({"src", "dst"});
@@ -201,8 +217,8 @@ TEST_F(UnwritableDirectoryTest, KeepsTheOwnerOfSomeoneElsesFile) {
 
 // Kills the job at its first progress report at or after `at` bytes and
 // checks that the source and the destination hold either their old bytes or
-// the complete result; at most one working file and one unfinished
-// destination are left, as a killed process cannot clean up.
+// the complete result, and that nothing is left: the result has no name
+// until it is complete.
 void killMidJob(const std::string& dir, const std::string& source, const std::string& destination,
                 uint64_t at, const std::string& oldSource, const std::string& encoded,
                 const std::string& oldDestination) {
@@ -220,20 +236,8 @@ void killMidJob(const std::string& dir, const std::string& source, const std::st
   const std::string nowDestination = test::readFile(destination);
   EXPECT_TRUE(nowSource == oldSource || (source == destination && nowSource == encoded));
   EXPECT_TRUE(nowDestination == oldDestination || nowDestination == encoded);
-  int working = 0;
-  for (const std::string& name : test::entries(dir + "/../tmp")) {
-    EXPECT_TRUE(test::isWorkingFileName(name)) << name;
-    ++working;
-    ::unlink((dir + "/../tmp/" + name).c_str());
-  }
-  EXPECT_LE(working, 1);
-  int unfinished = 0;
-  for (const std::string& name : test::entries(dir)) {
-    if (name[0] != '.') continue;
-    ++unfinished;
-    ::unlink((dir + "/" + name).c_str());
-  }
-  EXPECT_LE(unfinished, 1);
+  EXPECT_EQ(test::entries(dir + "/../tmp"), std::set<std::string>{});
+  for (const std::string& name : test::entries(dir)) EXPECT_NE(name[0], '.') << name;
 }
 
 TEST_F(JobTest, AKilledJobLeavesOldBytesOrTheWholeResult) {

@@ -49,6 +49,11 @@ class JobSeamTest : public JobTest {
   void prepare(const Scenario& scenario) {
     for (const std::string& name : test::entries(files())) ::unlink(file(name).c_str());
     for (const std::string& name : test::entries(tmp())) ::unlink((tmp() + "/" + name).c_str());
+    // The journal directory as a first in-place job leaves it, so every run
+    // makes the same calls.
+    removeJournals();
+    ASSERT_EQ(::mkdir(root_.file("state/Brellam").c_str(), 0700), 0);
+    ASSERT_EQ(::mkdir(journals().c_str(), 0700), 0);
     test::writeFile(file("src"), data_);
     test::writeFile(file("dst"), old_);
     if (scenario.secondName != nullptr) {
@@ -132,9 +137,9 @@ TEST_F(JobSeamTest, EveryFileCallFailingOnceEndsInThePromisedState) {
 }
 
 TEST_F(JobSeamTest, SyncsTheResultBeforeItCountsAndTheBackupBeforeOverwriting) {
-  // Which fsync must fail the job, and how: the result before it is renamed
-  // into place; the backup before the destination is overwritten, then the
-  // destination. The zeros over the backup are synced too (a third call).
+  // Which fsync must fail the job, and how: the result before it is named;
+  // in place, the journal and its directory before the destination is
+  // overwritten, then the destination.
   struct Expectation {
     Scenario scenario;
     int nth;
@@ -143,8 +148,9 @@ TEST_F(JobSeamTest, SyncsTheResultBeforeItCountsAndTheBackupBeforeOverwriting) {
   const Expectation expectations[] = {
       {kScenarios[0], 1, JobFailure::WriteFailed}, {kScenarios[1], 1, JobFailure::WriteFailed},
       {kScenarios[2], 1, JobFailure::WriteFailed}, {kScenarios[3], 1, JobFailure::WorkingCopy},
-      {kScenarios[3], 2, JobFailure::WriteFailed}, {kScenarios[4], 1, JobFailure::WorkingCopy},
-      {kScenarios[4], 2, JobFailure::WriteFailed},
+      {kScenarios[3], 2, JobFailure::WorkingCopy}, {kScenarios[3], 3, JobFailure::WriteFailed},
+      {kScenarios[4], 1, JobFailure::WorkingCopy}, {kScenarios[4], 2, JobFailure::WorkingCopy},
+      {kScenarios[4], 3, JobFailure::WriteFailed},
   };
   for (const Expectation& expect : expectations) {
     SCOPED_TRACE(std::string(expect.scenario.name) + " " + std::to_string(expect.nth));
@@ -159,9 +165,10 @@ TEST_F(JobSeamTest, SyncsTheResultBeforeItCountsAndTheBackupBeforeOverwriting) {
     EXPECT_EQ(report.operation, "fsync");
     expectPromisedState(expect.scenario, false, report);
   }
-  // A renamed result: the file, then its directory so that the rename
-  // lasts. In place: the backup, the destination, the zeros over the backup.
-  const int syncs[] = {2, 2, 2, 3, 3};
+  // A renamed result: the file, then its directory so that the name lasts.
+  // In place: the journal and its directory, the destination, then the
+  // journal's removal and the zeros over it.
+  const int syncs[] = {2, 2, 2, 5, 5};
   for (size_t i = 0; i < std::size(kScenarios); ++i) {
     prepare(kScenarios[i]);
     FaultPlan plan;
@@ -198,9 +205,12 @@ TEST_F(JobSeamTest, WritesThatFailFromSomePointOnKeepTheOldBytesInACopy) {
     bool done = false;
     {
       FaultPlan plan;
-      // The backup is made by one copy_file_range, so every pwrite is the
-      // job's, and the next kernel copy is the one that puts the bytes back.
-      plan.failFrom(SysCall::Pwrite, 2, ENOSPC).failFrom(SysCall::CopyFileRange, 2, ENOSPC);
+      // The journal takes one pwrite a MiB and one for its record; the
+      // job's writes come next, and the one kernel copy puts the bytes back.
+      const size_t oldSize = scenario.destination == std::string("src") ? data_.size() : old_.size();
+      const int journalWrites = static_cast<int>((oldSize + (1u << 20) - 1) >> 20) + 1;
+      plan.failFrom(SysCall::Pwrite, journalWrites + 2, ENOSPC)
+          .failFrom(SysCall::CopyFileRange, 1, ENOSPC);
       done = run(scenario, &report);
     }
     EXPECT_FALSE(done);

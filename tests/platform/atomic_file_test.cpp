@@ -29,12 +29,13 @@ TEST(AtomicFile, ReplacesContentAndKeepsTheTargetsMode) {
   ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
 
   AtomicFile file;
-  ASSERT_TRUE(file.open(target));
-  // Nothing is visible at the target until the commit.
-  EXPECT_TRUE(file.write("new", 3));
+  ASSERT_TRUE(file.open(target).ok());
+  // Nothing is visible until the commit: the new file has no name at all.
+  EXPECT_TRUE(file.write("new", 3).ok());
   EXPECT_EQ(test::readFile(target), "old content that is longer");
-  EXPECT_EQ(modeOf(file.temporaryPath()), 0600u);
-  ASSERT_TRUE(file.commit());
+  EXPECT_EQ(file.temporaryPath(), "");
+  EXPECT_EQ(entries(dir.path()), std::set<std::string>{"target"});
+  ASSERT_TRUE(file.commit().ok());
   EXPECT_EQ(test::readFile(target), "new");
   EXPECT_EQ(modeOf(target), 0640u);
   EXPECT_EQ(entries(dir.path()), std::set<std::string>{"target"});
@@ -44,16 +45,19 @@ TEST(AtomicFile, NewTargetGetsTheRequestedModeLessTheUmask) {
   test::TempDir dir;
   const mode_t old = ::umask(027);
   AtomicFile file;
-  ASSERT_TRUE(file.open(dir.file("new"), 0666));
-  ASSERT_TRUE(file.write("abc", 3));
-  ASSERT_TRUE(file.commit());
+  ASSERT_TRUE(file.open(dir.file("new"), AtomicFile::Options{}).ok());
+  ASSERT_TRUE(file.write("abc", 3).ok());
+  ASSERT_TRUE(file.commit().ok());
   ::umask(old);
   EXPECT_EQ(test::readFile(dir.file("new")), "abc");
   EXPECT_EQ(modeOf(dir.file("new")), 0640u);
 
+  AtomicFile::Options options;
+  options.newFileMode = 0600;
+  options.keepTargetMetadata = false;
   AtomicFile secret;
-  ASSERT_TRUE(secret.open(dir.file("new"), 0600, /*keepTargetMode=*/false));
-  ASSERT_TRUE(secret.commit());
+  ASSERT_TRUE(secret.open(dir.file("new"), options).ok());
+  ASSERT_TRUE(secret.commit().ok());
   EXPECT_EQ(modeOf(dir.file("new")), 0600u);
   EXPECT_EQ(test::readFile(dir.file("new")), "");
 }
@@ -65,10 +69,10 @@ TEST(AtomicFile, ALinkedTargetHasItsTargetReplaced) {
   ASSERT_EQ(::symlink("real/file", dir.file("link").c_str()), 0);
 
   AtomicFile file;
-  ASSERT_TRUE(file.open(dir.file("link")));
-  EXPECT_EQ(file.targetPath(), dir.path() + "/real/file");
-  ASSERT_TRUE(file.write("new", 3));
-  ASSERT_TRUE(file.commit());
+  ASSERT_TRUE(file.open(dir.file("link")).ok());
+  EXPECT_EQ(file.target().resolvedPath(), dir.path() + "/real/file");
+  ASSERT_TRUE(file.write("new", 3).ok());
+  ASSERT_TRUE(file.commit().ok());
   struct stat st;
   ASSERT_EQ(::lstat(dir.file("link").c_str(), &st), 0);
   EXPECT_TRUE(S_ISLNK(st.st_mode));
@@ -81,16 +85,16 @@ TEST(AtomicFile, AbandonedOrDroppedFilesLeaveNothing) {
   test::writeFile(dir.file("target"), "old");
   {
     AtomicFile file;
-    ASSERT_TRUE(file.open(dir.file("target")));
-    ASSERT_TRUE(file.write("new", 3));
+    ASSERT_TRUE(file.open(dir.file("target")).ok());
+    ASSERT_TRUE(file.write("new", 3).ok());
     file.abandon();
     EXPECT_FALSE(file.isOpen());
-    EXPECT_FALSE(file.commit());
+    EXPECT_FALSE(file.commit().ok());
   }
   {
     AtomicFile file;
-    ASSERT_TRUE(file.open(dir.file("target")));
-    ASSERT_TRUE(file.write("new", 3));
+    ASSERT_TRUE(file.open(dir.file("target")).ok());
+    ASSERT_TRUE(file.write("new", 3).ok());
   }
   EXPECT_EQ(test::readFile(dir.file("target")), "old");
   EXPECT_EQ(entries(dir.path()), std::set<std::string>{"target"});
@@ -100,10 +104,8 @@ TEST(AtomicFile, RefusesWhatCannotBeReplaced) {
   test::TempDir dir;
   ASSERT_EQ(::mkdir(dir.file("sub").c_str(), 0755), 0);
   AtomicFile file;
-  EXPECT_FALSE(file.open(dir.file("sub")));
-  EXPECT_EQ(file.error(), EISDIR);
-  EXPECT_FALSE(file.open(dir.file("missing/file")));
-  EXPECT_EQ(file.error(), ENOENT);
+  EXPECT_EQ(file.open(dir.file("sub")).error(), EISDIR);
+  EXPECT_EQ(file.open(dir.file("missing/file")).error(), ENOENT);
   EXPECT_EQ(entries(dir.path()), std::set<std::string>{"sub"});
 }
 
@@ -117,12 +119,91 @@ TEST(AtomicFile, RefusesATargetThisProcessMayNotWrite) {
   const int status = test::runInChild([&] {
     if (!test::becomeNobody()) return 90;
     AtomicFile file;
-    return file.open(dir.file("target")) ? 1 : (file.error() == EACCES ? 0 : 2);
+    const Status opened = file.open(dir.file("target"));
+    return opened.ok() ? 1 : (opened.error() == EACCES ? 0 : 2);
   });
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
   EXPECT_EQ(test::readFile(dir.file("target")), "read only");
   EXPECT_EQ(entries(dir.path()), std::set<std::string>{"target"});
+}
+
+TEST(AtomicFile, ReplacesAWriteProtectedFileOfItsOwnOnlyWhenAllowed) {
+  test::TempDir dir;
+  const std::string target = dir.file("target");
+  test::writeFile(target, "old");
+  ASSERT_EQ(::chmod(target.c_str(), 0444), 0);
+  const int status = test::runInChild([&] {
+    // As an owner without root's privileges, who must not write it as is.
+    if (::geteuid() == 0 && (::chown(dir.path().c_str(), test::kNobody, test::kNobody) != 0 ||
+                             ::chown(target.c_str(), test::kNobody, test::kNobody) != 0 ||
+                             !test::becomeNobody())) {
+      return 90;
+    }
+    AtomicFile refused;
+    if (refused.open(target).error() != EACCES) return 1;
+    AtomicFile::Options options;
+    options.replaceWriteProtected = true;
+    AtomicFile file;
+    if (!file.open(target, options).ok() || !file.write("new", 3).ok() || !file.commit().ok()) {
+      return 2;
+    }
+    return 0;
+  });
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(test::readFile(target), "new");
+  // As if it had been made writable first; the old file's mode was never
+  // touched (it is gone, replaced whole).
+  EXPECT_EQ(modeOf(target), 0644u);
+  EXPECT_EQ(entries(dir.path()), std::set<std::string>{"target"});
+}
+
+TEST(AtomicFile, ReplacesOnlyTheFileItFoundWhenAskedTo) {
+  // What may stand at the name by the time of the commit.
+  struct Case {
+    const char* name;
+    bool existed;
+    void (*meanwhile)(const std::string& target);
+    bool committed;
+  };
+  const Case cases[] = {
+      {"nothing, still nothing", false, [](const std::string&) {}, true},
+      {"nothing, then a file", false,
+       [](const std::string& target) { test::writeFile(target, "theirs"); }, false},
+      {"a file, still that file", true, [](const std::string&) {}, true},
+      {"a file, then another", true,
+       [](const std::string& target) {
+         test::writeFile(target + ".x", "theirs");
+         ::rename((target + ".x").c_str(), target.c_str());
+       },
+       false},
+      {"a file, then nothing", true, [](const std::string& target) { ::unlink(target.c_str()); },
+       false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::TempDir dir;
+    const std::string target = dir.file("target");
+    if (c.existed) test::writeFile(target, "old");
+    AtomicFile::Options options;
+    options.onlyTheFileChecked = true;
+    AtomicFile file;
+    ASSERT_TRUE(file.open(target, options).ok());
+    ASSERT_TRUE(file.write("new", 3).ok());
+    c.meanwhile(target);
+    const std::string before = test::pathExists(target) ? test::readFile(target) : "";
+    const Status committed = file.commit();
+    EXPECT_EQ(committed.ok(), c.committed) << committed.toString();
+    if (c.committed) {
+      EXPECT_EQ(test::readFile(target), "new");
+    } else {
+      EXPECT_EQ(committed.error(), EEXIST);
+      EXPECT_EQ(test::pathExists(target) ? test::readFile(target) : "", before);
+    }
+    const std::set<std::string> left = entries(dir.path());
+    EXPECT_TRUE(left.empty() || left == std::set<std::string>{"target"});
+  }
 }
 
 }  // namespace

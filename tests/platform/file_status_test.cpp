@@ -12,12 +12,6 @@
 namespace talvek {
 namespace {
 
-mode_t modeOf(const std::string& path) {
-  struct stat st;
-  EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
-  return st.st_mode & 07777;
-}
-
 TEST(FileStatus, RegularFileFollowsLinksAndRejectsTheRest) {
   test::TempDir dir;
   test::writeFile(dir.file("file"), "x");
@@ -29,15 +23,6 @@ TEST(FileStatus, RegularFileFollowsLinksAndRejectsTheRest) {
   EXPECT_FALSE(isRegularFile(dir.path()));
   EXPECT_FALSE(isRegularFile(dir.file("missing")));
   EXPECT_FALSE(isRegularFile(""));
-}
-
-TEST(FileStatus, MakeWritableAddsOwnerWriteOnly) {
-  test::TempDir dir;
-  test::writeFile(dir.file("file"), "x");
-  ASSERT_EQ(::chmod(dir.file("file").c_str(), 0444), 0);
-  EXPECT_TRUE(makeWritable(dir.file("file")));
-  EXPECT_EQ(modeOf(dir.file("file")), 0644u);
-  EXPECT_FALSE(makeWritable(dir.file("missing")));
 }
 
 TEST(FileStatus, SameFileComparesIdentityNotSpelling) {

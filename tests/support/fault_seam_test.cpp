@@ -111,10 +111,9 @@ TEST_F(FaultSeamTest, ReachesTheProjectsLibraries) {
   FaultPlan plan;
   plan.failAt(SysCall::Fsync, 1, EIO);
   AtomicFile file;
-  ASSERT_TRUE(file.open(temp_.file("target")));
-  ASSERT_TRUE(file.write("new", 3));
-  EXPECT_FALSE(file.commit());
-  EXPECT_EQ(file.error(), EIO);
+  ASSERT_TRUE(file.open(temp_.file("target")).ok());
+  ASSERT_TRUE(file.write("new", 3).ok());
+  EXPECT_EQ(file.commit().error(), EIO);
   EXPECT_TRUE(plan.fired(SysCall::Fsync));
   EXPECT_EQ(readFile(temp_.file("target")), "old");
 }

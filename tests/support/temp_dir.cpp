@@ -37,17 +37,18 @@ std::string TempDir::file(const std::string& name) const {
   return path_ + "/" + name;
 }
 
-TmpdirOverride::TmpdirOverride(const std::string& path) {
-  if (const char* old = std::getenv("TMPDIR")) saved_ = old;
+DirectoryVariableOverride::DirectoryVariableOverride(const char* name, const std::string& path)
+    : name_(name) {
+  if (const char* old = std::getenv(name)) saved_ = old;
   ::mkdir(path.c_str(), 0700);
-  ::setenv("TMPDIR", path.c_str(), 1);
+  ::setenv(name, path.c_str(), 1);
 }
 
-TmpdirOverride::~TmpdirOverride() {
+DirectoryVariableOverride::~DirectoryVariableOverride() {
   if (saved_) {
-    ::setenv("TMPDIR", saved_->c_str(), 1);
+    ::setenv(name_, saved_->c_str(), 1);
   } else {
-    ::unsetenv("TMPDIR");
+    ::unsetenv(name_);
   }
 }
 

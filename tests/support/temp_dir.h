@@ -25,17 +25,32 @@ class TempDir {
   std::string path_;
 };
 
-// Points TMPDIR, where jobs keep their temporary files, at `path` (made if
+// Points an environment variable that names a directory at `path` (made if
 // missing) for the object's life; the old value, or none, comes back after.
-class TmpdirOverride {
+class DirectoryVariableOverride {
  public:
-  explicit TmpdirOverride(const std::string& path);
-  ~TmpdirOverride();
-  TmpdirOverride(const TmpdirOverride&) = delete;
-  TmpdirOverride& operator=(const TmpdirOverride&) = delete;
+  DirectoryVariableOverride(const char* name, const std::string& path);
+  ~DirectoryVariableOverride();
+  DirectoryVariableOverride(const DirectoryVariableOverride&) = delete;
+  DirectoryVariableOverride& operator=(const DirectoryVariableOverride&) = delete;
 
  private:
+  const char* name_;
   std::optional<std::string> saved_;
+};
+
+// TMPDIR, where jobs keep their temporary files.
+class TmpdirOverride : public DirectoryVariableOverride {
+ public:
+  explicit TmpdirOverride(const std::string& path) : DirectoryVariableOverride("TMPDIR", path) {}
+};
+
+// XDG_STATE_HOME, under which jobs keep their journals and every start
+// looks for the journals of interrupted jobs.
+class StateHomeOverride : public DirectoryVariableOverride {
+ public:
+  explicit StateHomeOverride(const std::string& path)
+      : DirectoryVariableOverride("XDG_STATE_HOME", path) {}
 };
 
 // Writes bytes to a file, replacing it; fails the current test on error.

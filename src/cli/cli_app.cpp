@@ -2,12 +2,14 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <iostream>
 
 #include "cli/cli_options.h"
+#include "cli/name_quoting.h"
 #include "cli/stop_signals.h"
 #include "cli/terminal.h"
 #include "cli/terminal_window.h"
@@ -101,6 +103,16 @@ void openQuestionTerminal(const CliOptions& options, bool readsStandardInput,
   }
 }
 
+// Whether path names the file standard input is: /dev/stdin,
+// /proc/self/fd/0, another name of the same file, the same pipe. Looked up,
+// not opened, so nothing is read from it.
+bool isStandardInput(const std::string& path) {
+  struct stat input;
+  struct stat named;
+  return ::fstat(STDIN_FILENO, &input) == 0 && ::stat(path.c_str(), &named) == 0 &&
+         input.st_dev == named.st_dev && input.st_ino == named.st_ino;
+}
+
 std::string secretOptions(bool readsStandardInput) {
   return readsStandardInput ? "give --key-file or --password-file"
                             : "give --key-file, --password-file or --password-stdin";
@@ -122,11 +134,11 @@ int fillSecret(const CliOptions& options, const QuestionTerminal& terminal, Wind
       int error = 0;
       switch (readFirstLine(options.secretPath, first, error)) {
         case LineRead::Failed:
-          return usageError("cannot read the password file '" + options.secretPath +
-                            "': " + systemErrorText(error));
+          return usageError("cannot read the password file " + quotedName(options.secretPath) +
+                            ": " + systemErrorText(error));
         case LineRead::TooLong:
-          return usageError("the first line of the password file '" + options.secretPath +
-                            "' is longer than 1 MiB");
+          return usageError("the first line of the password file " +
+                            quotedName(options.secretPath) + " is longer than 1 MiB");
         default:
           break;
       }
@@ -201,6 +213,14 @@ int runCli(const std::vector<std::string>& args) {
                                                          : destinationForSource(options.source);
   const bool writesStandardOutput = destination == kStandardStream;
   if (readsStandardInput && closed.input) return usageError("standard input is closed");
+  // The secret would be taken from the data, which is then short of it.
+  if (readsStandardInput && !options.secretPath.empty() && isStandardInput(options.secretPath)) {
+    return usageError(std::string(options.secret == SecretSource::KeyFile ? "the key file "
+                                                                          : "the password file ") +
+                      quotedName(options.secretPath) +
+                      " is standard input, which carries the data when SOURCE is -; give "
+                      "another file");
+  }
   if (writesStandardOutput && closed.output) return usageError("standard output is closed");
   if (writesStandardOutput && isTerminal(STDOUT_FILENO)) {
     return usageError(std::string(options.command == CliCommand::Encode ? "encoded" : "decoded") +
@@ -213,7 +233,7 @@ int runCli(const std::vector<std::string>& args) {
     const std::string typedCharset = localeCharset();
     if (!charsetConversionAvailable(typedCharset, options.passwordCharset)) {
       return usageError("cannot convert passwords from the locale's character set " + typedCharset +
-                        " to '" + options.passwordCharset + "'");
+                        " to " + quotedName(options.passwordCharset));
     }
     environment.passwordCharset = options.passwordCharset;
     environment.passwordTextCharset = typedCharset;

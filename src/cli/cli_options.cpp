@@ -1,5 +1,6 @@
 #include "cli/cli_options.h"
 
+#include "cli/name_quoting.h"
 #include "dialog/destination_rule.h"
 
 namespace talvek {
@@ -65,7 +66,7 @@ bool parseCliArguments(const std::vector<std::string>& args, CliOptions& options
   } else if (command == "genkey") {
     options.command = CliCommand::GenerateKey;
   } else {
-    return fail(error, "unknown command '" + command + "'");
+    return fail(error, "unknown command " + quotedName(command));
   }
   const bool genkey = options.command == CliCommand::GenerateKey;
 
@@ -112,7 +113,7 @@ bool parseCliArguments(const std::vector<std::string>& args, CliOptions& options
     } else if (arg == "--password-stdin") {
       secret = SecretSource::PasswordStdin;
     } else {
-      return fail(error, "unknown option '" + given + "'");
+      return fail(error, "unknown option " + quotedName(given));
     }
     if (genkey) return fail(error, "genkey takes no secret");
     if (secretGiven) {

@@ -1,5 +1,6 @@
 #include "cli/terminal_window.h"
 
+#include "cli/name_quoting.h"
 #include "cli/progress_bar.h"
 #include "cli/stop_signals.h"
 #include "dialog/window_constants.h"
@@ -57,6 +58,10 @@ bool TerminalWindow::runJob(const JobView&, const JobWork& work) {
   }
   if (StopSignals::caught() != 0) StopSignals::endByCaughtSignal();
   return done;
+}
+
+std::string TerminalWindow::displayPath(const std::string& path) {
+  return shellEscapedName(path);
 }
 
 std::optional<std::string> TerminalWindow::openFileDialog(const FileDialogSpec&) {

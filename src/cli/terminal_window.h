@@ -51,6 +51,9 @@ class TerminalWindow : public WindowSystem {
   bool openDocument(const std::string&) override { return false; }
   void showAbout() override {}
   void endDialog(int) override {}
+  // Names whose control characters would act on the terminal, or fake a
+  // line of output, are shell-quoted (see name_quoting.h).
+  std::string displayPath(const std::string& path) override;
 
  private:
   std::ostream& err_;

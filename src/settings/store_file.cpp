@@ -53,11 +53,16 @@ bool renameAside(const std::string& path) {
     aside = path + ".corrupt-" + stamp + "-" + std::to_string(n);
   }
   if (::rename(path.c_str(), aside.c_str()) != 0) return false;
-  // A journal left beside a fresh file would be played back into it.
-  const std::string journal = path + "-journal";
-  if (pathPresent(journal) && ::rename(journal.c_str(), (aside + "-journal").c_str()) != 0) {
-    ::unlink(journal.c_str());
+  // A journal or write-ahead log left beside a fresh file would be played
+  // back into it: each goes with the file it belongs to, or away.
+  for (const char* suffix : {"-journal", "-wal"}) {
+    const std::string log = path + suffix;
+    if (pathPresent(log) && ::rename(log.c_str(), (aside + suffix).c_str()) != 0) {
+      ::unlink(log.c_str());
+    }
   }
+  // The log's shared index only describes it: nothing to keep.
+  ::unlink((path + "-shm").c_str());
   return true;
 }
 

@@ -65,14 +65,15 @@ FileStamp fileStamp(const std::string& path);
 // it is kept, and writes report kErrorAccessDenied.
 bool isUnusableStore(const std::string& path);
 
-// Renames the damaged file at path, with its rollback journal if any, to
-// path.corrupt-<YYYYMMDDTHHMMSSZ>[-n] -- but only while path still names
-// `damaged`. Instances that find the same file damaged take turns under a
-// lock on the directory, so the one that comes second finds the file gone
-// and leaves the fresh store that took its place, and that store's journal,
-// alone. True when path no longer names the damaged file (moved here or by
-// another instance); false when it could not be moved or the lock could
-// not be had within `wait`.
+// Renames the damaged file at path, with its rollback journal and
+// write-ahead log if any, to path.corrupt-<YYYYMMDDTHHMMSSZ>[-n] (the logs
+// keep their suffix after that name) and removes its -shm -- but only while
+// path still names `damaged`. Instances that find the same file damaged take
+// turns under a lock on the directory, so the one that comes second finds
+// the file gone and leaves the fresh store that took its place, and that
+// store's files, alone. True when path no longer names the damaged file
+// (moved here or by another instance); false when it could not be moved or
+// the lock could not be had within `wait`.
 bool moveStoreAside(const std::string& path, const FileIdentity& damaged, LockWait& wait);
 
 }  // namespace talvek

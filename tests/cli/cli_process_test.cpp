@@ -253,6 +253,10 @@ TEST_F(CliProcessTest, UsageErrorsHelpAndVersion) {
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
       {{"encode", file("in"), "--password-file", file("nopw")},
        "cannot read the password file '" + file("nopw") + "': No such file or directory"},
+      // A name that would act on the terminal is quoted as the shell would.
+      {{"encode", file("in"), "--password-file", file("no\npw\x1B[1m")},
+       "password file '" + file("no") + "'$'\\n''pw'$'\\033''[1m': No such file"},
+      {{"encode", file("in"), "--bad\roption"}, "unknown option '--bad'$'\\r''option'\n"},
       {{"encode", file("in"), "--password-file", "/dev/zero"}, "is longer than 1 MiB"},
       {{"encode", file("in"), "--password-stdin"}, "is longer than 1 MiB"},
       {{"decode", file("in")}, "decode needs a DESTINATION"},
@@ -289,6 +293,69 @@ TEST_F(CliProcessTest, UsageErrorsHelpAndVersion) {
   const Outcome version = run({"--version"});
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.out, "talvek-cli 1.0.60\n");
+}
+
+// With SOURCE -, a secret file that is standard input would take the secret
+// from the data: refused before anything is read, however it is named.
+TEST_F(CliProcessTest, ASecretFileThatIsTheDataIsRefusedUnread) {
+  const std::string data = "pass word\n" + kPlain;
+  writeFile(file("data"), data);
+  ASSERT_EQ(::link(file("data").c_str(), file("other name").c_str()), 0);
+  struct Case {
+    bool piped;  // standard input a pipe, else the file data
+    const char* option;
+    std::string path;
+  };
+  const Case cases[] = {
+      {true, "--password-file", "/dev/stdin"},
+      {true, "--password-file", "/proc/self/fd/0"},
+      {true, "--key-file", "/dev/stdin"},
+      {false, "--password-file", file("data")},
+      {false, "--password-file", file("other name")},
+      {false, "--key-file", file("data")},
+      {false, "--key-file", "/proc/self/fd/0"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.piped ? "pipe, " : "file, ") + c.option + " " + c.path);
+    UniqueFd input;
+    if (c.piped) {
+      int ends[2];
+      ASSERT_EQ(::pipe2(ends, O_CLOEXEC), 0);
+      input.reset(ends[0]);
+      // Fits the pipe: all of it waits there unless the program reads it.
+      ASSERT_TRUE(writeAll(ends[1], data.data(), data.size()));
+      ::close(ends[1]);
+    } else {
+      input.reset(::open(file("data").c_str(), O_RDONLY | O_CLOEXEC));
+      ASSERT_TRUE(input.valid());
+    }
+    const pid_t pid = start({"encode", "-", file("out"), c.option, c.path},
+                            [&input] { ::dup2(input.get(), STDIN_FILENO); });
+    EXPECT_EQ(waitFor(pid), 2);
+    const std::string secret = c.option == std::string("--key-file") ? "key" : "password";
+    EXPECT_EQ(readFile(file(".stderr")).rfind("talvek-cli: the " + secret + " file '" + c.path +
+                                                  "' is standard input, which carries the data",
+                                              0),
+              0u)
+        << readFile(file(".stderr"));
+    EXPECT_FALSE(pathExists(file("out")));
+    if (c.piped) {
+      std::string left(data.size() + 1, '\0');
+      EXPECT_EQ(::read(input.get(), left.data(), left.size()), static_cast<ssize_t>(data.size()));
+    } else {
+      EXPECT_EQ(::lseek(input.get(), 0, SEEK_CUR), 0);
+    }
+  }
+  const Outcome fromStdin = run({"encode", "-", file("out"), "--password-stdin"}, data);
+  EXPECT_EQ(fromStdin.status, 2);
+  EXPECT_NE(fromStdin.err.find("--password-stdin cannot be used when SOURCE is -"),
+            std::string::npos);
+  EXPECT_FALSE(pathExists(file("out")));
+  // With a named SOURCE standard input carries no data and may hold the password.
+  const Outcome named =
+      run({"encode", file("data"), file("out"), "--password-file", "/dev/stdin"}, "pass word\n");
+  EXPECT_EQ(named.status, 0) << named.err;
+  EXPECT_TRUE(pathExists(file("out")));
 }
 
 TEST_F(CliProcessTest, AFailedJobExitsWithThree) {

@@ -319,7 +319,7 @@ TEST_F(DamagedStoreTest, NewerFormatThatTakesNoWrites) {
 }
 
 // Another instance moved the damaged file aside first and is writing a fresh
-// store in its place, journal and all: only the file found damaged goes.
+// store in its place, journal, log and all: only the file found damaged goes.
 TEST_F(DamagedStoreTest, OnlyTheFileFoundDamagedIsMovedAside) {
   writeFile(storePath(), std::string(5000, 'x'));
   const FileIdentity damaged = fileIdentity(storePath());
@@ -327,18 +327,24 @@ TEST_F(DamagedStoreTest, OnlyTheFileFoundDamagedIsMovedAside) {
   ASSERT_EQ(::rename(storePath().c_str(), (storePath() + ".corrupt-by-another").c_str()), 0);
   ASSERT_EQ(registry_.ensureKey(HKEY_CURRENT_USER, "Fresh"), kErrorSuccess);
   const std::string fresh = readFile(storePath());
-  writeFile(storePath() + "-journal", "a live journal");
+  const std::vector<std::pair<std::string, std::string>> live = {
+      {"-journal", "a live journal"}, {"-wal", "a live log"}, {"-shm", "its index"}};
+  for (const auto& [suffix, bytes] : live) writeFile(storePath() + suffix, bytes);
 
   EXPECT_TRUE(moveStoreAside(storePath(), damaged, wait));
   EXPECT_EQ(readFile(storePath()), fresh);
-  EXPECT_EQ(readFile(storePath() + "-journal"), "a live journal");
+  for (const auto& [suffix, bytes] : live) EXPECT_EQ(readFile(storePath() + suffix), bytes);
   EXPECT_TRUE(namesStartingWith(storeDir(), "registry.db.corrupt-2").empty());
 
-  // The file found damaged goes, with its journal.
+  // The file found damaged goes, with its journal and log; the index goes.
   EXPECT_TRUE(moveStoreAside(storePath(), fileIdentity(storePath()), wait));
-  EXPECT_FALSE(pathExists(storePath()));
-  EXPECT_FALSE(pathExists(storePath() + "-journal"));
-  EXPECT_EQ(namesStartingWith(storeDir(), "registry.db.corrupt-2").size(), 2u);
+  for (const char* suffix : {"", "-journal", "-wal", "-shm"}) {
+    EXPECT_FALSE(pathExists(storePath() + suffix)) << suffix;
+  }
+  const auto aside = namesStartingWith(storeDir(), "registry.db.corrupt-2");
+  ASSERT_EQ(aside.size(), 3u);
+  EXPECT_EQ(readFile(storeDir() + "/" + aside[0]), fresh);
+  EXPECT_EQ(readFile(storeDir() + "/" + aside[0] + "-wal"), "a live log");
 }
 
 // Instances that start together on a damaged store all recover it: one

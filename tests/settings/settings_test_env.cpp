@@ -2,6 +2,7 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -64,6 +65,7 @@ std::vector<std::string> namesStartingWith(const std::string& dir, const std::st
     const std::string name = entry.path().filename().string();
     if (name.rfind(prefix, 0) == 0) names.push_back(name);
   }
+  std::sort(names.begin(), names.end());
   return names;
 }
 

@@ -52,7 +52,7 @@ CommandOutput runCommand(const std::string& commandLine);
 // Whether an executable of that name is on PATH.
 bool haveTool(const std::string& name);
 
-// The names in dir that start with prefix.
+// The names in dir that start with prefix, in order.
 std::vector<std::string> namesStartingWith(const std::string& dir, const std::string& prefix);
 
 }  // namespace talvek::test

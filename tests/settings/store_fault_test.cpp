@@ -3,8 +3,11 @@
 // Each ends as promised: the failure reported, the old value or the new one
 // in place, nothing moved aside that is not damaged, no stray file.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <set>
 #include <string>
 
@@ -142,6 +145,39 @@ TEST_F(StoreFaultTest, ADamagedStoreThatCannotBeMovedStays) {
   EXPECT_EQ(registry_.ensureKey(HKEY_CURRENT_USER, "K"), kErrorSuccess);
   EXPECT_TRUE(registry_.keyExists(HKEY_CURRENT_USER, "K"));
   EXPECT_EQ(namesStartingWith(storeDir(), "registry.db.corrupt-").size(), 1u);
+}
+
+// A damaged store with a write-ahead log and its index beside it, which a
+// fresh store must not meet: the log goes aside with the damaged file (away
+// when it cannot be moved), the index away. What is at the path here is one
+// SQLite cannot open, so only the move tidies the files beside it.
+TEST_F(StoreFaultTest, ADamagedStoresLogGoesWithItAndItsIndexAway) {
+  for (const bool logMoveFails : {false, true}) {
+    SCOPED_TRACE(logMoveFails ? "the log cannot be moved" : "the log moves");
+    ASSERT_EQ(::unlink(storePath().c_str()), 0);
+    ASSERT_EQ(::mkdir(storePath().c_str(), 0700), 0);
+    test::writeFile(storePath() + "-wal", "a stale log");
+    test::writeFile(storePath() + "-shm", std::string(32768, 's'));
+    {
+      FaultPlan plan;
+      // The damaged file's rename is the first, its log's the second.
+      if (logMoveFails) plan.failAt(SysCall::Rename, 2, EXDEV);
+      EXPECT_EQ(registry_.ensureKey(HKEY_CURRENT_USER, kKey), kErrorSuccess);
+      EXPECT_EQ(plan.fired(SysCall::Rename), logMoveFails);
+    }
+    const auto aside = namesStartingWith(storeDir(), "registry.db.corrupt-");
+    ASSERT_FALSE(aside.empty());
+    std::set<std::string> expected = {"registry.db", aside[0]};
+    if (!logMoveFails) {
+      expected.insert(aside[0] + "-wal");
+      EXPECT_EQ(test::readFile(storeDir() + "/" + aside[0] + "-wal"), "a stale log");
+    }
+    EXPECT_EQ(entries(storeDir()), expected);
+    // The fresh store works, for another instance too.
+    EXPECT_EQ(registry_.writeDword(HKEY_CURRENT_USER, kKey, "n", 43), kErrorSuccess);
+    EXPECT_EQ(storedValue(), 43u);
+    for (const std::string& name : aside) std::filesystem::remove_all(storeDir() + "/" + name);
+  }
 }
 
 }  // namespace

@@ -201,6 +201,9 @@ int runCli(const std::vector<std::string>& args) {
   }
   TerminalWindow window(std::cerr, readAnswer, options.assumeYes, terminal.whyNot);
 
+  // Jobs that a crash or a power cut interrupted are undone first.
+  EncoderDialog(window, DialogEnvironment{}).reportInterruptedJobs();
+
   if (options.command == CliCommand::GenerateKey) {
     // The command line keeps no settings: no option store.
     EncoderDialog dialog(window, DialogEnvironment{});

@@ -215,10 +215,18 @@ Status AtomicFile::name() {
   const int directory = target_.directory();
   const std::string& target = target_.name();
   const std::string& path = target_.resolvedPath();
-  const bool existed = target_.exists();
-  if (options_.onlyTheFileChecked && existed &&
-      target_.naming() != TargetFile::Naming::Checked) {
-    return Status::failure("rename", path, EEXIST);
+  bool existed = target_.exists();
+  if (options_.onlyTheFileChecked && existed) {
+    switch (target_.naming()) {
+      case TargetFile::Naming::Checked:
+        break;
+      case TargetFile::Naming::Nothing:
+        // Removed meanwhile: the name is taken as a new one, if still free.
+        existed = false;
+        break;
+      case TargetFile::Naming::Other:
+        return Status::failure("rename", path, EEXIST);
+    }
   }
   if (unnamed_) {
     if (!existed) {

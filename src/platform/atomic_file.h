@@ -34,8 +34,9 @@ class AtomicFile {
     // itself is never changed.
     bool replaceWriteProtected = false;
     // commit() gives the new file the name only if the name still leads to
-    // what open() found: EEXIST when it now leads to another file, or to
-    // any file where there was none. Otherwise whatever is there is replaced.
+    // what open() found, or to nothing: EEXIST when it now leads to another
+    // file, or to any file where there was none. Otherwise whatever is there
+    // is replaced.
     bool onlyTheFileChecked = false;
   };
 

@@ -16,94 +16,17 @@
 #include "job/transform_file.h"
 #include "job/working_copy.h"
 #include "job_test_support.h"
+#include "scenario_test.h"
 
 namespace talvek {
 namespace {
 
 using test::FaultPlan;
-using test::JobTest;
+using test::kScenarios;
+using test::Scenario;
 using test::SysCall;
 
-constexpr char kKey[] = "seam key";
-
-// The ways a destination is written: beside it and renamed, or in place.
-struct Scenario {
-  const char* name;
-  const char* destination;
-  const char* secondName;  // a hard link made to the destination, or null
-};
-
-const Scenario kScenarios[] = {
-    {"new file", "new", nullptr},           {"replaced file", "dst", nullptr},
-    {"the source itself", "src", nullptr},  {"in place, several names", "dst", "dst2"},
-    {"the source in place", "src", "src2"},
-};
-
-class JobSeamTest : public JobTest {
- protected:
-  // Not a multiple of the buffer, so the last write is a short one.
-  const std::string data_ = test::patternBytes((2u << 20) + 4099);
-  const std::string old_ = test::patternBytes(7001, 3);
-  const std::string encoded_ = test::expectedTransform(data_, kKey, true);
-
-  void prepare(const Scenario& scenario) {
-    for (const std::string& name : test::entries(files())) ::unlink(file(name).c_str());
-    for (const std::string& name : test::entries(tmp())) ::unlink((tmp() + "/" + name).c_str());
-    // The journal directory as a first in-place job leaves it, so every run
-    // makes the same calls.
-    removeJournals();
-    ASSERT_EQ(::mkdir(root_.file("state/Brellam").c_str(), 0700), 0);
-    ASSERT_EQ(::mkdir(journals().c_str(), 0700), 0);
-    test::writeFile(file("src"), data_);
-    test::writeFile(file("dst"), old_);
-    if (scenario.secondName != nullptr) {
-      ASSERT_EQ(::link(file(scenario.destination).c_str(), file(scenario.secondName).c_str()), 0);
-    }
-  }
-
-  std::set<std::string> names(const Scenario& scenario) const {
-    std::set<std::string> expected{"src", "dst", scenario.destination};
-    if (scenario.secondName != nullptr) expected.insert(scenario.secondName);
-    return expected;
-  }
-
-  bool run(const Scenario& scenario, JobReport* report) {
-    return transformFile(file("src"), file(scenario.destination), kKey, true, true, report);
-  }
-
-  // The promised state after a run that may have failed.
-  void expectPromisedState(const Scenario& scenario, bool done, const JobReport& report) {
-    const std::string destination = scenario.destination;
-    const std::string before = destination == "src" ? data_ : old_;
-    if (done) {
-      EXPECT_EQ(report.failure, JobFailure::None);
-      EXPECT_TRUE(test::readFile(file(destination)) == encoded_) << "incomplete result";
-    } else {
-      EXPECT_NE(report.failure, JobFailure::None);
-      const bool aCheck = report.failure == JobFailure::SourceInvalid ||
-                          report.failure == JobFailure::DestinationInvalid;
-      EXPECT_TRUE(aCheck || report.error != 0) << "no reason given";
-      if (!report.keptCopy.empty()) {
-        EXPECT_TRUE(test::readFile(report.keptCopy) == before)
-            << "the kept copy is not the old bytes";
-        ::unlink(report.keptCopy.c_str());
-      } else if (destination == "new") {
-        EXPECT_FALSE(test::pathExists(file("new")));
-      } else {
-        EXPECT_TRUE(test::readFile(file(destination)) == before) << "old bytes lost";
-      }
-    }
-    if (destination != "src") {
-      EXPECT_TRUE(test::readFile(file("src")) == data_);
-    }
-    if (scenario.secondName != nullptr) {
-      EXPECT_EQ(test::readFile(file(scenario.secondName)), test::readFile(file(destination)));
-    }
-    std::set<std::string> expected = names(scenario);
-    if (destination == "new" && !done) expected.erase("new");
-    expectNoStrayFiles(expected);
-  }
-};
+using JobSeamTest = test::ScenarioTest;
 
 TEST_F(JobSeamTest, EveryFileCallFailingOnceEndsInThePromisedState) {
   const SysCall kinds[] = {SysCall::Open,      SysCall::Openat,   SysCall::Close,
@@ -186,7 +109,7 @@ TEST_F(JobSeamTest, AFailureNamesTheDestinationAsGivenNotTheFileBehindALink) {
     {
       FaultPlan plan;
       plan.failAt(kind, 1, EIO);
-      EXPECT_FALSE(transformFile(file("src"), file("link"), kKey, true, true, &report));
+      EXPECT_FALSE(transformFile(file("src"), file("link"), test::kScenarioKey, true, true, &report));
     }
     EXPECT_EQ(report.failure, JobFailure::WriteFailed);
     EXPECT_EQ(report.path, file("link"));

@@ -259,7 +259,7 @@ void DurableState::noteSynced(int fd) {
   errno = error;
 }
 
-std::vector<std::string> DurableState::restore() {
+std::vector<std::string> DurableState::restore(bool keepUnsyncedBytes) {
   const std::lock_guard<std::mutex> lock(mutex_);
   std::vector<std::string> errors = std::move(errors_);
   struct Place {
@@ -299,7 +299,8 @@ std::vector<std::string> DurableState::restore() {
       const Content content = found != durable_.end() ? found->second : Content{{}, 0600};
       const auto at = reachable.find(key);
       if (at != reachable.end()) {
-        if (!rewrite(dirFds[at->second.directory], at->second.name, content.bytes)) {
+        if (!keepUnsyncedBytes &&
+            !rewrite(dirFds[at->second.directory], at->second.name, content.bytes)) {
           fail("rewrite", pathOf(at->second));
         }
         sources.emplace(key, at->second);

@@ -33,10 +33,11 @@ class DurableState {
 
   // Rewrites the directories to the durable state: each holds exactly its
   // durable names, each name the durable bytes of its inode, on that same
-  // inode wherever it is still under some name in them. Regular files only;
-  // other entries are left alone. Returns what went wrong, including what
-  // noteSynced could not record. Forgets everything afterwards.
-  std::vector<std::string> restore();
+  // inode wherever it is still under some name in them (or, with
+  // keepUnsyncedBytes, the bytes such an inode holds now). Regular files
+  // only; other entries are left alone. Returns what went wrong, including
+  // what noteSynced could not record. Forgets everything afterwards.
+  std::vector<std::string> restore(bool keepUnsyncedBytes = false);
 
  private:
   struct Inode {

@@ -80,9 +80,12 @@ struct SeamState {
   std::array<bool, kCalls> fired{};
   std::vector<SysCall> order;
   std::vector<Rule> rules;
+  // Opens that would make an unnamed file fail as on a file system without.
+  bool noUnnamedFiles = false;
   // The power goes off before call number cutAt; 0: no cut armed.
   int cutAt = 0;
   bool cut = false;
+  bool keepUnsyncedBytes = false;
   DurableState durable;
 };
 
@@ -161,6 +164,15 @@ Decision matchCall(SysCall call, Effect effect, std::vector<std::function<void()
   return decision;
 }
 
+// Whether the plan speaks for this thread and has no unnamed files.
+bool refusesUnnamedFiles() {
+  SeamState& s = state();
+  if (!s.armed.load(std::memory_order_acquire)) return false;
+  const std::lock_guard<std::mutex> lock(s.mutex);
+  return s.armed.load(std::memory_order_relaxed) && s.noUnnamedFiles &&
+         (s.everyThread || pthread_equal(pthread_self(), s.owner));
+}
+
 Decision decideCall(SysCall call, Effect effect) {
   std::vector<std::function<void()>> before;
   const Decision decision = matchCall(call, effect, before);
@@ -203,8 +215,10 @@ FaultPlan::FaultPlan() {
   s.fired.fill(false);
   s.order.clear();
   s.rules.clear();
+  s.noUnnamedFiles = false;
   s.cutAt = 0;
   s.cut = false;
+  s.keepUnsyncedBytes = false;
   s.durable.clear();
   s.armed.store(true, std::memory_order_release);
 }
@@ -243,6 +257,13 @@ FaultPlan& FaultPlan::runBeforeCall(int nth, std::function<void()> action) {
   return *this;
 }
 
+FaultPlan& FaultPlan::withoutUnnamedFiles() {
+  SeamState& s = state();
+  const std::lock_guard<std::mutex> lock(s.mutex);
+  s.noUnnamedFiles = true;
+  return *this;
+}
+
 FaultPlan& FaultPlan::onEveryThread() {
   SeamState& s = state();
   const std::lock_guard<std::mutex> lock(s.mutex);
@@ -250,7 +271,8 @@ FaultPlan& FaultPlan::onEveryThread() {
   return *this;
 }
 
-FaultPlan& FaultPlan::cutPowerBefore(int nth, std::vector<std::string> directories) {
+FaultPlan& FaultPlan::cutPowerBefore(int nth, std::vector<std::string> directories,
+                                     UnsyncedBytes unsynced) {
   if (nth < 1) ADD_FAILURE() << "calls are numbered from 1";
   SeamState& s = state();
   const std::lock_guard<std::mutex> lock(s.mutex);
@@ -262,6 +284,7 @@ FaultPlan& FaultPlan::cutPowerBefore(int nth, std::vector<std::string> directori
     ADD_FAILURE() << "power cut: " << error;
   }
   s.cutAt = std::max(nth, 1);
+  s.keepUnsyncedBytes = unsynced == UnsyncedBytes::WrittenBack;
   return *this;
 }
 
@@ -292,7 +315,7 @@ void FaultPlan::restartAfterPowerCut() {
     }
   }
   // No call is counted now, and the model makes only the real ones anyway.
-  for (const std::string& error : s.durable.restore()) {
+  for (const std::string& error : s.durable.restore(s.keepUnsyncedBytes)) {
     ADD_FAILURE() << "restarting after the power cut: " << error;
   }
 }
@@ -338,6 +361,7 @@ std::string FaultPlan::summary() const {
 namespace {
 
 using talvek::test::decideCall;
+using talvek::test::refusesUnnamedFiles;
 using talvek::test::Decision;
 using talvek::test::Effect;
 using talvek::test::kChanges;
@@ -403,6 +427,10 @@ template <typename Run>
 int openFile(SysCall call, int dirFd, const char* path, int flags, Run run) {
   const Decision decision = decideCall(call, {opensForChange(flags), -1});
   if (failing(decision)) return -1;
+  if (makesTmpfile(flags) && refusesUnnamedFiles()) {
+    errno = EOPNOTSUPP;
+    return -1;
+  }
   bool creates = makesTmpfile(flags);
   if (decision.durable != nullptr && (flags & O_CREAT) != 0 && !creates) {
     struct stat st;

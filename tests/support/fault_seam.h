@@ -95,6 +95,9 @@ class FaultPlan {
   FaultPlan& runBeforeCall(int nth, std::function<void()> action);
   // Counts and faults the calls of every thread, not only of this one.
   FaultPlan& onEveryThread();
+  // Every open that would make an unnamed file (O_TMPFILE) fails with
+  // EOPNOTSUPP, as on a file system that has none. The call still counts.
+  FaultPlan& withoutUnnamedFiles();
 
   // The power goes off just before call number nth of any kind, for the
   // regular files directly in `directories` (not in subdirectories), which
@@ -109,7 +112,16 @@ class FaultPlan {
   // directory the code moves files between; a file it brings in from
   // elsewhere was never durable. Only the calls the plan counts are watched
   // and cut (see onEveryThread). Once per plan.
-  FaultPlan& cutPowerBefore(int nth, std::vector<std::string> directories);
+  //
+  // What happens to bytes written and never synced is the disk's affair:
+  // by default they are lost (LostWrites); with WrittenBack every file that
+  // still has a name keeps what was written to it, as if the kernel had
+  // flushed every page in time, and only names and links not yet synced are
+  // lost. A journal that must be durable before the file it protects is
+  // overwritten shows its worth only in the second case.
+  enum class UnsyncedBytes { LostWrites, WrittenBack };
+  FaultPlan& cutPowerBefore(int nth, std::vector<std::string> directories,
+                            UnsyncedBytes unsynced = UnsyncedBytes::LostWrites);
   // Cuts the power at once, before the call cutPowerBefore armed: for a cut
   // after the last call of a run.
   void cutPowerNow();

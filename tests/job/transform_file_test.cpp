@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstring>
 #include <functional>
+#include <future>
+#include <thread>
 #include <vector>
 
 #include "codec/byte_transform.h"
@@ -278,6 +280,9 @@ TEST_F(JobTest, AStoppedJobLeavesTheDestinationAsItWasAndNothingElse) {
       test::writeFile(file("dst"), old);
       test::writeFile(file("linked"), old);
       ASSERT_EQ(::link(file("linked").c_str(), file("second").c_str()), 0);
+      // Write-protected: a stopped job leaves the mode as it found it too.
+      ASSERT_EQ(::chmod(file("dst").c_str(), 0444), 0);
+      ASSERT_EQ(::chmod(file("linked").c_str(), 0444), 0);
       JobReport report;
       bool refused = false;
       int reportsAfterRefusal = 0;
@@ -296,9 +301,92 @@ TEST_F(JobTest, AStoppedJobLeavesTheDestinationAsItWasAndNothingElse) {
       EXPECT_EQ(test::readFile(file("dst")), old);
       EXPECT_EQ(test::readFile(file("linked")), old);
       EXPECT_EQ(test::readFile(file("second")), old);
+      EXPECT_EQ(modeOf(file("dst")), 0444u);
+      EXPECT_EQ(modeOf(file("linked")), 0444u);
       expectNoStrayFiles({"src", "dst", "linked", "second"});
       ASSERT_EQ(::unlink(file("second").c_str()), 0);
+      ASSERT_EQ(::unlink(file("dst").c_str()), 0);
+      ASSERT_EQ(::unlink(file("linked").c_str()), 0);
     }
+  }
+}
+
+TEST_F(JobTest, ASecondJobOnAFileWrittenInPlaceWaitsThenSaysWhy) {
+  // Both jobs write one file in place (it has two names); the first is held
+  // in the middle of its write while the second tries.
+  const std::string data = test::patternBytes((1u << 20) + 5);
+  const std::string old = test::patternBytes(4000, 2);
+  test::writeFile(file("src"), data);
+  test::writeFile(file("dst"), old);
+  ASSERT_EQ(::link(file("dst").c_str(), file("dst2").c_str()), 0);
+  std::promise<void> firstUnderWay;
+  std::promise<void> secondDone;
+  std::future<void> mayGoOn = secondDone.get_future();
+  JobReport first;
+  std::thread writer([&] {
+    bool held = false;
+    transformFile(file("src"), file("dst"), kKey, true, true, &first,
+                  [&](uint64_t done, uint64_t) {
+                    if (done > 0 && !held) {
+                      held = true;
+                      firstUnderWay.set_value();
+                      mayGoOn.wait();
+                    }
+                    return true;
+                  });
+  });
+  firstUnderWay.get_future().wait();
+  const std::string mixed = test::readFile(file("dst"));
+  JobReport second;
+  EXPECT_FALSE(transformFile(file("src"), file("dst"), "other key", true, true, &second));
+  EXPECT_EQ(second.failure, JobFailure::DestinationBusy);
+  EXPECT_EQ(second.path, file("dst"));
+  EXPECT_TRUE(test::readFile(file("dst")) == mixed) << "the second job wrote too";
+  secondDone.set_value();
+  writer.join();
+  EXPECT_EQ(first.failure, JobFailure::None);
+  EXPECT_TRUE(test::readFile(file("dst2")) == test::expectedTransform(data, kKey, true));
+  expectNoStrayFiles({"src", "dst", "dst2"});
+}
+
+TEST_F(JobTest, ReplacesNothingThatTookTheDestinationsPlaceWhileItRan) {
+  struct Case {
+    const char* name;
+    bool existed;
+    void (*meanwhile)(const std::string& destination);
+    bool done;
+  };
+  const Case cases[] = {
+      // As a second job with the same new destination would.
+      {"a new name taken", false,
+       [](const std::string& destination) { test::writeFile(destination, "theirs"); }, false},
+      {"a replaced file replaced", true,
+       [](const std::string& destination) {
+         test::writeFile(destination + ".x", "theirs");
+         ::rename((destination + ".x").c_str(), destination.c_str());
+       },
+       false},
+      {"a replaced file removed", true,
+       [](const std::string& destination) { ::unlink(destination.c_str()); }, true},
+  };
+  const std::string data = test::patternBytes((1u << 20) + 3);
+  test::writeFile(file("src"), data);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ::unlink(file("dst").c_str());
+    if (c.existed) test::writeFile(file("dst"), "old");
+    JobReport report;
+    const bool done = transformFile(file("src"), file("dst"), kKey, true, true, &report,
+                                    test::changingOnceUnderway([&] { c.meanwhile(file("dst")); }));
+    EXPECT_EQ(done, c.done);
+    if (c.done) {
+      EXPECT_TRUE(test::readFile(file("dst")) == test::expectedTransform(data, kKey, true));
+    } else {
+      EXPECT_EQ(report.failure, JobFailure::DestinationExists);
+      EXPECT_EQ(report.path, file("dst"));
+      EXPECT_EQ(test::readFile(file("dst")), "theirs");
+    }
+    expectNoStrayFiles({"src", "dst"});
   }
 }
 

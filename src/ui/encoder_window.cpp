@@ -230,6 +230,10 @@ void EncoderWindow::checkButton(int id) {
 }
 
 int EncoderWindow::messageBox(const std::string& text, const std::string& caption, unsigned flags) {
+  // The program is about to end on a signal: a box would only hold it up.
+  if (stopSignals_ != nullptr && stopSignals_->ending()) {
+    return (flags & MB_TYPEMASK) == MB_YESNO ? IDNO : IDOK;
+  }
   std::unique_ptr<QMessageBox> box =
       makeMessageBox(this, QString::fromStdString(text), QString::fromStdString(caption), flags);
   runModal_(*box);
@@ -271,8 +275,14 @@ std::optional<std::string> EncoderWindow::saveFileDialog(const FileDialogSpec& d
   return runFileDialog(true, description);
 }
 
-bool EncoderWindow::runJob(const JobView& job, const JobWork& work) {
-  return runJobInBackground(this, job, work);
+bool EncoderWindow::runJob(const JobView& view, const JobWork& work) {
+  BackgroundJob job(this, view, work);
+  if (stopSignals_ == nullptr) return job.run();
+  return stopSignals_->watchJob([&job] { return job.run(); }, [&job] { job.stop(); });
+}
+
+void EncoderWindow::watchStopSignals(StopSignalWatcher::EndBySignal endBySignal) {
+  stopSignals_ = std::make_unique<StopSignalWatcher>(*dialog_, std::move(endBySignal));
 }
 
 bool EncoderWindow::openDocument(const std::string& path) {

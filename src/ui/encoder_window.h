@@ -13,6 +13,7 @@
 #include "dialog/window_system.h"
 #include "ui/desktop_opener.h"
 #include "ui/dialog_units.h"
+#include "ui/stop_signal_watcher.h"
 
 class QAbstractButton;
 class QMenuBar;
@@ -50,6 +51,10 @@ class EncoderWindow : public QDialog, public WindowSystem {
   // How a document is handed to the desktop; a DesktopOpener by default.
   using DocumentOpener = std::function<bool(const QUrl&)>;
   void setDocumentOpener(DocumentOpener opener) { openUrl_ = std::move(opener); }
+
+  // From now on SIGINT, SIGTERM and SIGHUP end the program as a close does
+  // (see StopSignalWatcher); `endBySignal` ends the process.
+  void watchStopSignals(StopSignalWatcher::EndBySignal endBySignal = StopSignals::endBy);
 
   // WindowSystem.
   std::string controlText(int id) override;
@@ -101,6 +106,7 @@ class EncoderWindow : public QDialog, public WindowSystem {
   bool running_ = false;
   bool initialised_ = false;
   std::unique_ptr<EncoderDialog> dialog_;
+  std::unique_ptr<StopSignalWatcher> stopSignals_;
 };
 
 }  // namespace talvek

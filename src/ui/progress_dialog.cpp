@@ -64,9 +64,13 @@ void JobProgressDialog::showProgress(const JobProgressMeter& meter) {
   timeLeft_->setText(QString::fromStdString(meter.timeLeftText()));
 }
 
+void JobProgressDialog::showStopping() {
+  cancel_->setEnabled(false);
+}
+
 void JobProgressDialog::reject() {
   if (!cancel_->isEnabled()) return;
-  cancel_->setEnabled(false);
+  showStopping();
   emit stopRequested();
 }
 

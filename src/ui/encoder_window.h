@@ -7,7 +7,9 @@
 #include <QDialog>
 #include <QHash>
 #include <functional>
+#include <map>
 #include <memory>
+#include <string>
 
 #include "dialog/encoder_dialog.h"
 #include "dialog/window_system.h"
@@ -56,7 +58,9 @@ class EncoderWindow : public QDialog, public WindowSystem {
   // (see StopSignalWatcher); `endBySignal` ends the process.
   void watchStopSignals(StopSignalWatcher::EndBySignal endBySignal = StopSignals::endBy);
 
-  // WindowSystem.
+  // WindowSystem. The path fields (IDC_SOURCE, IDC_DESTINATION,
+  // IDC_KEY_FILE) hand back the bytes they were given while they show them,
+  // whether those spell text or not.
   std::string controlText(int id) override;
   void setControlText(int id, const std::string& text) override;
   bool isChecked(int id) override;
@@ -103,6 +107,12 @@ class EncoderWindow : public QDialog, public WindowSystem {
   DesktopOpener desktop_;
   ModalRunner runModal_;
   DocumentOpener openUrl_;
+  // What a path field was last given: its bytes and the text shown for them.
+  struct GivenPath {
+    std::string bytes;
+    QString shown;
+  };
+  std::map<int, GivenPath> givenPaths_;
   bool running_ = false;
   bool initialised_ = false;
   std::unique_ptr<EncoderDialog> dialog_;

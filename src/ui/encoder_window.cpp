@@ -107,7 +107,8 @@ QWidget* makeControl(const TemplateControl& entry, QWidget* parent) {
 EncoderWindow::EncoderWindow(DialogEnvironment environment, QWidget* parent)
     : QDialog(parent),
       runModal_([](QDialog& dialog) { return dialog.exec(); }),
-      openUrl_([this](const QUrl& url) { return desktop_.open(localFileBytes(url).value_or("")); }) {
+      openUrl_(
+          [this](const QUrl& url) { return desktop_.open(localFileBytes(url).value_or("")); }) {
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                  Qt::MSWindowsFixedSizeDialogHint);
@@ -216,7 +217,8 @@ std::string EncoderWindow::controlText(int id) {
     // Still showing what it was given: those bytes, which its text may not
     // spell. Typed or edited since: the text's own bytes.
     const auto given = givenPaths_.find(id);
-    if (given != givenPaths_.end() && given->second.shown == edit->text()) return given->second.bytes;
+    if (given != givenPaths_.end() && given->second.shown == edit->text())
+      return given->second.bytes;
     return pathBytes(edit->text());
   }
   if (QWidget* widget = control(id)) {

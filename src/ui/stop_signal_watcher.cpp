@@ -7,9 +7,7 @@
 namespace talvek {
 
 StopSignalWatcher::StopSignalWatcher(EncoderDialog& dialog, EndBySignal endBySignal)
-    : dialog_(dialog),
-      endBySignal_(std::move(endBySignal)),
-      notifier_(QSocketNotifier::Read) {
+    : dialog_(dialog), endBySignal_(std::move(endBySignal)), notifier_(QSocketNotifier::Read) {
   // Without a pipe (no descriptor to spare) a signal is still caught, but
   // heard only when a job ends.
   if (signals_.notificationFd() >= 0) {

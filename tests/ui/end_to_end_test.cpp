@@ -115,14 +115,13 @@ class EndToEndTest : public QObject {
   }
 
   void aStopSignalEndsTheWindowAsACloseDoes_data() {
-    QTest::addColumn<QString>("mode");     // see signal_window_helper.cpp
-    QTest::addColumn<int>("sent");         // once the window is ready; 0: the job raises it
-    QTest::addColumn<int>("endedBy");      // 0: exit status 0
-    QTest::addColumn<bool>("replaced");    // the destination holds the job's result
+    QTest::addColumn<QString>("mode");          // see signal_window_helper.cpp
+    QTest::addColumn<int>("sent");              // once the window is ready; 0: the job raises it
+    QTest::addColumn<int>("endedBy");           // 0: exit status 0
+    QTest::addColumn<bool>("replaced");         // the destination holds the job's result
     QTest::addColumn<std::uint32_t>("option");  // stored on the way out
     QTest::newRow("SIGTERM mid-job") << "job" << SIGTERM << SIGTERM << false << 1009u;
-    QTest::newRow("after the job's last moment to stop")
-        << "last step" << 0 << 0 << true << 1009u;
+    QTest::newRow("after the job's last moment to stop") << "last step" << 0 << 0 << true << 1009u;
     QTest::newRow("SIGTERM to the idle window") << "idle" << SIGTERM << SIGTERM << false << 1010u;
     QTest::newRow("SIGINT at the question") << "question" << SIGINT << SIGINT << false << 1009u;
   }
@@ -134,7 +133,8 @@ class EndToEndTest : public QObject {
     QFETCH(bool, replaced);
     QFETCH(std::uint32_t, option);
     test::TempDir dir;
-    for (const char* name : {"home", "config", "state", "tmp", "data", "cache", "runtime", "work"}) {
+    for (const char* name :
+         {"home", "config", "state", "tmp", "data", "cache", "runtime", "work"}) {
       QVERIFY(QDir().mkpath(QString::fromStdString(dir.file(name))));
     }
     QCOMPARE(::chmod(dir.file("runtime").c_str(), 0700), 0);
@@ -152,19 +152,23 @@ class EndToEndTest : public QObject {
     QCOMPARE(::pipe2(report, O_CLOEXEC), 0);
     const std::vector<std::string> arguments = {SIGNAL_WINDOW_HELPER, mode.toStdString(), source,
                                                 destination, std::to_string(report[1])};
-    std::vector<std::string> environment = {
-        "QT_QPA_PLATFORM=offscreen",          "LC_ALL=C.UTF-8",
-        "HOME=" + dir.file("home"),           "XDG_CONFIG_HOME=" + dir.file("config"),
-        "XDG_STATE_HOME=" + dir.file("state"), "XDG_DATA_HOME=" + dir.file("data"),
-        "XDG_CACHE_HOME=" + dir.file("cache"), "XDG_RUNTIME_DIR=" + dir.file("runtime"),
-        "TMPDIR=" + dir.file("tmp")};
+    std::vector<std::string> environment = {"QT_QPA_PLATFORM=offscreen",
+                                            "LC_ALL=C.UTF-8",
+                                            "HOME=" + dir.file("home"),
+                                            "XDG_CONFIG_HOME=" + dir.file("config"),
+                                            "XDG_STATE_HOME=" + dir.file("state"),
+                                            "XDG_DATA_HOME=" + dir.file("data"),
+                                            "XDG_CACHE_HOME=" + dir.file("cache"),
+                                            "XDG_RUNTIME_DIR=" + dir.file("runtime"),
+                                            "TMPDIR=" + dir.file("tmp")};
     // A sanitizer's settings (suppressions, halting on a report) hold there too.
     for (char** variable = environ; *variable != nullptr; ++variable) {
       const std::string entry = *variable;
       if (entry.substr(0, entry.find('=')).ends_with("SAN_OPTIONS")) environment.push_back(entry);
     }
     std::vector<char*> argv;
-    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    for (const std::string& argument : arguments)
+      argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
     std::vector<char*> envp;
     for (std::string& entry : environment) envp.push_back(entry.data());

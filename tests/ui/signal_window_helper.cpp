@@ -119,14 +119,13 @@ int main(int argc, char** argv) {
         return int{QMessageBox::Yes};
       });
       const bool atTheEnd = mode == "last step";
-      window->dialog().setTransformJob([atTheEnd, reportFd](
-                                           std::string from, std::string to, std::string key,
-                                           bool encode, bool overwrite, JobReport* result,
-                                           const JobProgress& progress) {
-        return transformFile(std::move(from), std::move(to), std::move(key), encode, overwrite,
-                             result,
-                             atTheEnd ? signalledAtTheEnd(progress) : heldMidway(progress, reportFd));
-      });
+      window->dialog().setTransformJob(
+          [atTheEnd, reportFd](std::string from, std::string to, std::string key, bool encode,
+                               bool overwrite, JobReport* result, const JobProgress& progress) {
+            return transformFile(
+                std::move(from), std::move(to), std::move(key), encode, overwrite, result,
+                atTheEnd ? signalledAtTheEnd(progress) : heldMidway(progress, reportFd));
+          });
     }
     window->runCommand(IDC_ENCODE);
   });

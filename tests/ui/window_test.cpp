@@ -494,7 +494,8 @@ class WindowTest : public QObject {
     test::writeFile(dir.file(name), "plain bytes");
     ScriptedWindow scripted({}, dir.file(name));
     EncoderWindow& window = scripted.window();
-    QCOMPARE(scripted.text(IDC_SOURCE), QFile::decodeName(QByteArray::fromStdString(dir.file(name))));
+    QCOMPARE(scripted.text(IDC_SOURCE),
+             QFile::decodeName(QByteArray::fromStdString(dir.file(name))));
     QCOMPARE(window.controlText(IDC_DESTINATION), dir.file(name + ".tc"));
     scripted.setText(IDC_PASSWORD1, QStringLiteral("secret"));
     scripted.setText(IDC_PASSWORD2, QStringLiteral("secret"));
@@ -508,7 +509,8 @@ class WindowTest : public QObject {
 
   void aDroppedNameThatIsNotUtf8FillsTheFieldsByteForByte() {
     test::TempDir dir;
-    const std::string name = dir.file("b\xfe \xc3\xa9%.tc");  // a byte that is not UTF-8, one that is
+    // A byte that is not UTF-8, and a character that is.
+    const std::string name = dir.file("b\xfe \xc3\xa9%.tc");
     test::writeFile(name, "x");
     ScriptedWindow scripted;
     EncoderWindow& window = scripted.window();

@@ -10,7 +10,6 @@
 
 #include "cli/cli_options.h"
 #include "cli/name_quoting.h"
-#include "cli/stop_signals.h"
 #include "cli/terminal.h"
 #include "cli/terminal_window.h"
 #include "dialog/destination_rule.h"
@@ -19,6 +18,7 @@
 #include "platform/charset.h"
 #include "platform/error_text.h"
 #include "platform/file_status.h"
+#include "platform/stop_signals.h"
 #include "platform/unique_fd.h"
 
 #ifndef TALVEK_VERSION
@@ -37,7 +37,7 @@ int exitStatusOf(CommandResult result) {
     case CommandResult::Refused:
       return kExitRefused;
     case CommandResult::Failed:
-    case CommandResult::Stopped:  // only by a signal, which ends the process first
+    case CommandResult::Stopped:  // only by a signal, which ends the process
       return kExitFailed;
   }
   return kExitFailed;
@@ -269,6 +269,9 @@ int runCli(const std::vector<std::string>& args) {
   JobReport report;
   const CommandResult result =
       dialog.runStreamCommand(options.command == CliCommand::Encode, ends, &report);
+  // Only now, once the command has put the destination's mode back: a job
+  // that completed all the same counts as done.
+  if (window.stopSignal() != 0) StopSignals::endBy(window.stopSignal());
   // The reader of standard output went away: end as filters do.
   if (result == CommandResult::Failed && writesStandardOutput &&
       report.failure == JobFailure::WriteFailed && report.error == EPIPE) {

@@ -2,8 +2,8 @@
 
 #include "cli/name_quoting.h"
 #include "cli/progress_bar.h"
-#include "cli/stop_signals.h"
 #include "dialog/window_constants.h"
+#include "platform/stop_signals.h"
 
 namespace talvek {
 
@@ -56,7 +56,9 @@ bool TerminalWindow::runJob(const JobView&, const JobWork& work) {
     });
     bar.finish();
   }
-  if (StopSignals::caught() != 0) StopSignals::endByCaughtSignal();
+  // A signal that came after the job's last moment to stop changes nothing:
+  // the result is in place.
+  stopSignal_ = done ? 0 : StopSignals::caught();
   return done;
 }
 

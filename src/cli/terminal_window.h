@@ -44,8 +44,12 @@ class TerminalWindow : public WindowSystem {
   void restoreCursor() override {}
   void beep(unsigned) override {}
   // Runs the job with SIGINT, SIGTERM and SIGHUP turned into a stop, so the
-  // job removes what it made before the process ends by the signal.
+  // job removes what it made; the caller then ends the process by the signal
+  // (stopSignal()).
   bool runJob(const JobView& job, const JobWork& work) override;
+  // The signal that kept the last job from completing, or 0: the process
+  // is to end by it once the command is over.
+  int stopSignal() const { return stopSignal_; }
   std::optional<std::string> openFileDialog(const FileDialogSpec& description) override;
   std::optional<std::string> saveFileDialog(const FileDialogSpec& description) override;
   bool openDocument(const std::string&) override { return false; }
@@ -61,6 +65,7 @@ class TerminalWindow : public WindowSystem {
   bool assumeYes_;
   std::string whyNotAsked_;
   bool showProgress_ = false;
+  int stopSignal_ = 0;
   std::map<int, std::string> texts_;
   int checked_ = 0;
   std::deque<std::string> fileChoices_;

@@ -28,6 +28,7 @@ EncoderApp::EncoderApp(int argc, const char* const* argv, OptionStorage* options
 
 int EncoderApp::run() {
   EncoderWindow window(DialogEnvironment{options_, manualDirectory_, commandLineFile_});
+  window.watchStopSignals();
   AcceleratorFilter accelerators(&window);
   qApp->installEventFilter(&accelerators);
   window.exec();

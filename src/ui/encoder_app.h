@@ -24,6 +24,8 @@ class EncoderApp {
 
   // Shows the dialog and returns once it closed; the result is the exit
   // status, always 0: the dialog's own result means nothing to anybody.
+  // SIGINT, SIGTERM and SIGHUP close it too, but end the process by the
+  // signal unless they only came once a job was past stopping.
   int run();
 
  private:

@@ -30,20 +30,27 @@
 #include "ui/job_runner.h"
 #include "ui/main_template.h"
 #include "ui/message_box.h"
+#include "ui/path_text.h"
 #include "ui/program_icon.h"
 #include "ui/window_placement.h"
 
 namespace talvek {
 namespace {
 
-// The local files among dropped URLs, in their order, as narrow paths.
+// The local files among dropped URLs, in their order, as the file system's
+// bytes.
 std::vector<std::string> localPaths(const QMimeData* data) {
   std::vector<std::string> paths;
   if (data == nullptr || !data->hasUrls()) return paths;
   for (const QUrl& url : data->urls()) {
-    if (url.isLocalFile()) paths.push_back(url.toLocalFile().toStdString());
+    if (std::optional<std::string> path = localFileBytes(url)) paths.push_back(std::move(*path));
   }
   return paths;
+}
+
+// The fields that hold a file's path, as bytes.
+bool isPathField(int id) {
+  return id == IDC_SOURCE || id == IDC_DESTINATION || id == IDC_KEY_FILE;
 }
 
 // An option button outside the tab order. Qt makes the focused button of an
@@ -100,7 +107,8 @@ QWidget* makeControl(const TemplateControl& entry, QWidget* parent) {
 EncoderWindow::EncoderWindow(DialogEnvironment environment, QWidget* parent)
     : QDialog(parent),
       runModal_([](QDialog& dialog) { return dialog.exec(); }),
-      openUrl_([this](const QUrl& url) { return desktop_.open(url.toLocalFile().toStdString()); }) {
+      openUrl_(
+          [this](const QUrl& url) { return desktop_.open(localFileBytes(url).value_or("")); }) {
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                  Qt::MSWindowsFixedSizeDialogHint);
@@ -204,7 +212,15 @@ bool EncoderWindow::runCommand(int id) {
 }
 
 std::string EncoderWindow::controlText(int id) {
-  if (auto* edit = qobject_cast<QLineEdit*>(control(id))) return edit->text().toStdString();
+  if (auto* edit = qobject_cast<QLineEdit*>(control(id))) {
+    if (!isPathField(id)) return edit->text().toStdString();
+    // Still showing what it was given: those bytes, which its text may not
+    // spell. Typed or edited since: the text's own bytes.
+    const auto given = givenPaths_.find(id);
+    if (given != givenPaths_.end() && given->second.shown == edit->text())
+      return given->second.bytes;
+    return pathBytes(edit->text());
+  }
   if (QWidget* widget = control(id)) {
     if (auto* button = qobject_cast<QAbstractButton*>(widget)) return button->text().toStdString();
   }
@@ -213,7 +229,13 @@ std::string EncoderWindow::controlText(int id) {
 
 void EncoderWindow::setControlText(int id, const std::string& text) {
   if (auto* edit = qobject_cast<QLineEdit*>(control(id))) {
-    edit->setText(QString::fromStdString(text));
+    if (isPathField(id)) {
+      const QString shown = pathText(text);
+      edit->setText(shown);
+      givenPaths_[id] = GivenPath{text, shown};
+    } else {
+      edit->setText(QString::fromStdString(text));
+    }
   } else if (auto* button = qobject_cast<QAbstractButton*>(control(id))) {
     button->setText(QString::fromStdString(text));
   }
@@ -230,6 +252,10 @@ void EncoderWindow::checkButton(int id) {
 }
 
 int EncoderWindow::messageBox(const std::string& text, const std::string& caption, unsigned flags) {
+  // The program is about to end on a signal: a box would only hold it up.
+  if (stopSignals_ != nullptr && stopSignals_->ending()) {
+    return (flags & MB_TYPEMASK) == MB_YESNO ? IDNO : IDOK;
+  }
   std::unique_ptr<QMessageBox> box =
       makeMessageBox(this, QString::fromStdString(text), QString::fromStdString(caption), flags);
   runModal_(*box);
@@ -252,15 +278,17 @@ std::optional<std::string> EncoderWindow::runFileDialog(bool save,
                                                         const FileDialogSpec& description) {
   const FileDialogRequest request{save,
                                   QString::fromStdString(description.filter),
-                                  QString::fromStdString(description.initialName),
+                                  pathText(description.initialName),
                                   QString::fromStdString(description.defaultExtension),
                                   description.flags,
-                                  QString::fromStdString(description.initialDirectory)};
+                                  pathText(description.initialDirectory)};
   std::unique_ptr<QFileDialog> dialog = makeFileDialog(this, request);
   const int code = runModal_(*dialog);
   const std::optional<QString> path = chosenPath(*dialog, code);
   if (!path) return std::nullopt;
-  return path->toStdString();
+  // Qt's dialog lists names as text already: one that is not UTF-8 comes
+  // back with U+FFFD in it and names no file. Typing or dropping it works.
+  return pathBytes(*path);
 }
 
 std::optional<std::string> EncoderWindow::openFileDialog(const FileDialogSpec& description) {
@@ -271,14 +299,20 @@ std::optional<std::string> EncoderWindow::saveFileDialog(const FileDialogSpec& d
   return runFileDialog(true, description);
 }
 
-bool EncoderWindow::runJob(const JobView& job, const JobWork& work) {
-  return runJobInBackground(this, job, work);
+bool EncoderWindow::runJob(const JobView& view, const JobWork& work) {
+  BackgroundJob job(this, view, work);
+  if (stopSignals_ == nullptr) return job.run();
+  return stopSignals_->watchJob([&job] { return job.run(); }, [&job] { job.stop(); });
+}
+
+void EncoderWindow::watchStopSignals(StopSignalWatcher::EndBySignal endBySignal) {
+  stopSignals_ = std::make_unique<StopSignalWatcher>(*dialog_, std::move(endBySignal));
 }
 
 bool EncoderWindow::openDocument(const std::string& path) {
   // The opener may take a moment to say whether it could.
   WaitCursor cursor(*this);
-  return openUrl_(QUrl::fromLocalFile(QString::fromStdString(path)));
+  return openUrl_(localFileUrl(path));
 }
 
 void EncoderWindow::showAbout() {

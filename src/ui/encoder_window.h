@@ -7,12 +7,15 @@
 #include <QDialog>
 #include <QHash>
 #include <functional>
+#include <map>
 #include <memory>
+#include <string>
 
 #include "dialog/encoder_dialog.h"
 #include "dialog/window_system.h"
 #include "ui/desktop_opener.h"
 #include "ui/dialog_units.h"
+#include "ui/stop_signal_watcher.h"
 
 class QAbstractButton;
 class QMenuBar;
@@ -51,7 +54,13 @@ class EncoderWindow : public QDialog, public WindowSystem {
   using DocumentOpener = std::function<bool(const QUrl&)>;
   void setDocumentOpener(DocumentOpener opener) { openUrl_ = std::move(opener); }
 
-  // WindowSystem.
+  // From now on SIGINT, SIGTERM and SIGHUP end the program as a close does
+  // (see StopSignalWatcher); `endBySignal` ends the process.
+  void watchStopSignals(StopSignalWatcher::EndBySignal endBySignal = StopSignals::endBy);
+
+  // WindowSystem. The path fields (IDC_SOURCE, IDC_DESTINATION,
+  // IDC_KEY_FILE) hand back the bytes they were given while they show them,
+  // whether those spell text or not.
   std::string controlText(int id) override;
   void setControlText(int id, const std::string& text) override;
   bool isChecked(int id) override;
@@ -98,9 +107,16 @@ class EncoderWindow : public QDialog, public WindowSystem {
   DesktopOpener desktop_;
   ModalRunner runModal_;
   DocumentOpener openUrl_;
+  // What a path field was last given: its bytes and the text shown for them.
+  struct GivenPath {
+    std::string bytes;
+    QString shown;
+  };
+  std::map<int, GivenPath> givenPaths_;
   bool running_ = false;
   bool initialised_ = false;
   std::unique_ptr<EncoderDialog> dialog_;
+  std::unique_ptr<StopSignalWatcher> stopSignals_;
 };
 
 }  // namespace talvek

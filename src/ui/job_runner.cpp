@@ -2,15 +2,11 @@
 
 #include <QApplication>
 #include <QCursor>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
-#include <atomic>
 #include <exception>
-#include <memory>
 #include <thread>
 
-#include "dialog/job_progress_meter.h"
 #include "ui/input_blocker.h"
 #include "ui/progress_dialog.h"
 
@@ -33,65 +29,73 @@ void useBusyCursor(bool busy) {
 
 }  // namespace
 
-bool runJobInBackground(QWidget* owner, const JobView& job, const JobWork& work) {
-  std::atomic<uint64_t> done{0};
-  std::atomic<uint64_t> total{0};
-  std::atomic<bool> stop{false};
+BackgroundJob::BackgroundJob(QWidget* owner, const JobView& job, const JobWork& work)
+    : owner_(owner), work_(work), meter_(job) {}
+
+BackgroundJob::~BackgroundJob() = default;
+
+bool BackgroundJob::run() {
   bool result = false;
   std::exception_ptr thrown;
-
   InputBlocker blocker;
   QEventLoop loop;
+  clock_.start();
   std::thread worker([&] {
     try {
-      result = work([&](uint64_t doneNow, uint64_t totalNow) {
-        total.store(totalNow, std::memory_order_relaxed);
-        done.store(doneNow, std::memory_order_relaxed);
-        return !stop.load(std::memory_order_relaxed);
+      result = work_([this](uint64_t doneNow, uint64_t totalNow) {
+        total_.store(totalNow, std::memory_order_relaxed);
+        done_.store(doneNow, std::memory_order_relaxed);
+        return !stop_.load(std::memory_order_relaxed);
       });
     } catch (...) {
       thrown = std::current_exception();
     }
-    QMetaObject::invokeMethod(
-        &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+    // By name: the call is then made up entirely inside Qt, and the window's
+    // thread reads what the job wrote only after join().
+    QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
   });
 
-  JobProgressMeter meter(job);
-  std::unique_ptr<JobProgressDialog> box;
-  QElapsedTimer clock;
-  clock.start();
-  QTimer refresh;
-  QObject::connect(&refresh, &QTimer::timeout, &loop, [&] {
-    meter.record(std::chrono::milliseconds(clock.elapsed()), done.load(std::memory_order_relaxed),
-                 total.load(std::memory_order_relaxed));
-    if (box == nullptr && meter.progressDue()) {
-      box = std::make_unique<JobProgressDialog>(owner);
-      QObject::connect(box.get(), &JobProgressDialog::stopRequested, &loop, [&] {
-        stop.store(true, std::memory_order_relaxed);
-        meter.stopRequested();
-        box->showProgress(meter);
-      });
-      box->showProgress(meter);
-      blocker.allow(box.get());
-      useBusyCursor(true);
-      box->show();
-    } else if (box != nullptr) {
-      box->showProgress(meter);
-    }
-  });
-  refresh.start(kRefreshMilliseconds);
+  QTimer refreshing;
+  QObject::connect(&refreshing, &QTimer::timeout, &loop, [&] { refresh(blocker); });
+  refreshing.start(kRefreshMilliseconds);
   loop.exec();
   worker.join();
-  refresh.stop();
-  if (box != nullptr) {
-    box->hide();
+  refreshing.stop();
+  if (box_ != nullptr) {
+    box_->hide();
     useBusyCursor(false);
   }
   blocker.allow(nullptr);
   blocker.discardPending();
-  box.reset();
+  box_.reset();
   if (thrown) std::rethrow_exception(thrown);
   return result;
+}
+
+void BackgroundJob::stop() {
+  if (stop_.exchange(true, std::memory_order_relaxed)) return;
+  meter_.stopRequested();
+  if (box_ != nullptr) {
+    box_->showStopping();
+    box_->showProgress(meter_);
+  }
+}
+
+void BackgroundJob::refresh(InputBlocker& blocker) {
+  meter_.record(std::chrono::milliseconds(clock_.elapsed()), done_.load(std::memory_order_relaxed),
+                total_.load(std::memory_order_relaxed));
+  if (box_ != nullptr) {
+    box_->showProgress(meter_);
+    return;
+  }
+  if (!meter_.progressDue()) return;
+  box_ = std::make_unique<JobProgressDialog>(owner_);
+  QObject::connect(box_.get(), &JobProgressDialog::stopRequested, box_.get(), [this] { stop(); });
+  if (stop_.load(std::memory_order_relaxed)) box_->showStopping();
+  box_->showProgress(meter_);
+  blocker.allow(box_.get());
+  useBusyCursor(true);
+  box_->show();
 }
 
 }  // namespace talvek

@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "dialog/job_progress_meter.h"
+#include "ui/path_text.h"
 
 namespace talvek {
 
@@ -52,7 +53,7 @@ JobProgressDialog::JobProgressDialog(QWidget* owner) : QDialog(owner) {
 
 void JobProgressDialog::showProgress(const JobProgressMeter& meter) {
   setWindowTitle(QString::fromStdString(meter.caption()));
-  const QString name = QString::fromStdString(meter.fileText());
+  const QString name = pathText(meter.fileText());
   if (name != fileName_) {
     fileName_ = name;
     file_->setText(file_->fontMetrics().elidedText(name, Qt::ElideMiddle, file_->width()));
@@ -64,9 +65,13 @@ void JobProgressDialog::showProgress(const JobProgressMeter& meter) {
   timeLeft_->setText(QString::fromStdString(meter.timeLeftText()));
 }
 
+void JobProgressDialog::showStopping() {
+  cancel_->setEnabled(false);
+}
+
 void JobProgressDialog::reject() {
   if (!cancel_->isEnabled()) return;
-  cancel_->setEnabled(false);
+  showStopping();
   emit stopRequested();
 }
 

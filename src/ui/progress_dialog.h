@@ -20,6 +20,8 @@ class JobProgressDialog : public QDialog {
   explicit JobProgressDialog(QWidget* owner);
 
   void showProgress(const JobProgressMeter& meter);
+  // The stop has been asked for, here or from outside: Cancel has done its part.
+  void showStopping();
 
   QPushButton* cancelButton() const { return cancel_; }
   QLabel* fileLabel() const { return file_; }

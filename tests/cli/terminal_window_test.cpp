@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <deque>
 #include <sstream>
 
@@ -73,6 +74,25 @@ TEST(TerminalWindowTest, FileDialogsAreAnsweredFromTheQueue) {
   window.checkButton(1010);
   EXPECT_TRUE(window.isChecked(1010));
   EXPECT_FALSE(window.isChecked(1009));
+}
+
+TEST(TerminalWindowTest, OnlyAJobThatDidNotCompleteEndsByTheSignalThatCameDuringIt) {
+  // The signal comes during the job's last step, after its last moment to
+  // stop, or earlier: what counts is whether the result is in place.
+  for (const bool completes : {true, false}) {
+    SCOPED_TRACE(completes ? "completed" : "stopped");
+    std::ostringstream err;
+    TerminalWindow window(err, nullptr, false);
+    bool askedToStop = false;
+    const bool done = window.runJob({}, [&](const JobProgress& progress) {
+      ::raise(SIGTERM);  // caught while the job runs
+      askedToStop = !progress(1, 1);
+      return completes;
+    });
+    EXPECT_TRUE(askedToStop);
+    EXPECT_EQ(done, completes);
+    EXPECT_EQ(window.stopSignal(), completes ? 0 : SIGTERM);
+  }
 }
 
 TEST(ProgressBarTest, DrawsOnlyForBigJobsAndOnlyWhenThePercentageMoves) {

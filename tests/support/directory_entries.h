@@ -11,4 +11,9 @@ namespace talvek::test {
 // read.
 std::set<std::string> entries(const std::string& directory);
 
+// Everything below a directory that is not a directory itself (files, links,
+// sockets ...), as paths relative to it, at any depth: what a program left
+// behind where only folders may stay.
+std::set<std::string> filesBelow(const std::string& directory);
+
 }  // namespace talvek::test

@@ -29,9 +29,10 @@ QString buttonName(QMessageBox& box, QAbstractButton* button) {
 
 }  // namespace
 
-ScriptedWindow::ScriptedWindow(const QString& programDirectory, const QString& commandLineFile) {
+ScriptedWindow::ScriptedWindow(const QString& programDirectory,
+                               const std::string& commandLineFile) {
   window_ = std::make_unique<EncoderWindow>(
-      DialogEnvironment{&options_, programDirectory.toStdString(), commandLineFile.toStdString()});
+      DialogEnvironment{&options_, programDirectory.toStdString(), commandLineFile});
   window_->setModalRunner([this](QDialog& dialog) { return runModal(dialog); });
   window_->setDocumentOpener([this](const QUrl& url) {
     trace << QStringLiteral("document: ") + url.toLocalFile();

@@ -10,6 +10,7 @@
 #include <deque>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "dialog/option_storage.h"
 #include "ui/encoder_window.h"
@@ -44,9 +45,10 @@ struct FileDialogRecord {
 
 class ScriptedWindow {
  public:
-  // programDirectory: where Manual.html is looked for.
+  // programDirectory: where Manual.html is looked for; commandLineFile: the
+  // file named on the command line, as its bytes.
   explicit ScriptedWindow(const QString& programDirectory = {},
-                          const QString& commandLineFile = {});
+                          const std::string& commandLineFile = {});
 
   EncoderWindow& window() { return *window_; }
   FakeOptions& options() { return options_; }

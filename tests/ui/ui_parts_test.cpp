@@ -1,6 +1,6 @@
 // The window's building blocks: dialog units, accelerator keys, message
-// boxes from Windows flags, file dialogs from Windows filters, and where the
-// manual is looked for.
+// boxes from Windows flags, file dialogs from Windows filters, file URLs of
+// any name, and where the manual is looked for.
 #include <QAbstractButton>
 #include <QLineEdit>
 #include <QPushButton>
@@ -14,6 +14,7 @@
 #include "ui/main_template.h"
 #include "ui/manual_location.h"
 #include "ui/message_box.h"
+#include "ui/path_text.h"
 #include "ui/window_placement.h"
 
 using namespace talvek;
@@ -146,6 +147,16 @@ class UiPartsTest : public QObject {
     // Larger than the work area: the caption stays on the screen.
     QCOMPARE(centredFramePosition(QRect(0, 24, 640, 456), QSize(758, 500), QMargins(1, 20, 1, 1)),
              QPoint(0, 24));
+  }
+
+  void fileUrlsCarryEveryByteOfAName() {
+    for (const std::string path : {"/tmp/plain.txt", "/tmp/a\xff\x80 \xc3\xa9%#?.txt", "/"}) {
+      const QUrl url = localFileUrl(path);
+      QVERIFY2(url.isValid() && url.isLocalFile(), path.c_str());
+      QCOMPARE(localFileBytes(url), std::optional<std::string>(path));
+    }
+    QCOMPARE(localFileBytes(QUrl(QStringLiteral("https://example.org/x.tc"))), std::nullopt);
+    QCOMPARE(localFileUrl("/tmp/plain.txt"), QUrl::fromLocalFile(QStringLiteral("/tmp/plain.txt")));
   }
 
   void theManualIsFoundBesideTheProgramOrInstalled() {

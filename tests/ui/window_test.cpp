@@ -239,11 +239,11 @@ class WindowTest : public QObject {
   void startsWithTheStoredOptionAndTheCommandLineFile() {
     test::TempDir dir;
     test::writeFile(dir.file("data.TC"), "x");
-    ScriptedWindow scripted({}, QString::fromStdString(dir.file("data.TC")));
+    ScriptedWindow scripted({}, dir.file("data.TC"));
     QCOMPARE(scripted.text(IDC_SOURCE), QString::fromStdString(dir.file("data.TC")));
     QCOMPARE(scripted.text(IDC_DESTINATION), QString::fromStdString(dir.file("data")));
 
-    ScriptedWindow folder({}, QString::fromStdString(dir.path()));
+    ScriptedWindow folder({}, dir.path());
     QCOMPARE(folder.text(IDC_SOURCE), QString());
     QCOMPARE(folder.text(IDC_DESTINATION), QString());
   }
@@ -485,6 +485,50 @@ class WindowTest : public QObject {
     QCOMPARE(scripted.text(IDC_SOURCE), QString::fromStdString(dir.file("second.tc")));
     QVERIFY(scripted.trace.isEmpty());
     QVERIFY(window.control(IDC_SOURCE)->acceptDrops() == false);
+  }
+
+  void aNameThatIsNotUtf8FromTheCommandLineIsEncodedByteForByte() {
+    test::TempDir dir;
+    test::TmpdirOverride temporary(dir.file("tmp"));
+    const std::string name = "a\xff\x80.txt";  // no UTF-8: shown with U+FFFD
+    test::writeFile(dir.file(name), "plain bytes");
+    ScriptedWindow scripted({}, dir.file(name));
+    EncoderWindow& window = scripted.window();
+    QCOMPARE(scripted.text(IDC_SOURCE),
+             QFile::decodeName(QByteArray::fromStdString(dir.file(name))));
+    QCOMPARE(window.controlText(IDC_DESTINATION), dir.file(name + ".tc"));
+    scripted.setText(IDC_PASSWORD1, QStringLiteral("secret"));
+    scripted.setText(IDC_PASSWORD2, QStringLiteral("secret"));
+    window.dialog().setTransformJob(transformFile);
+    QVERIFY(window.runCommand(IDC_ENCODE));
+    QVERIFY(scripted.trace.isEmpty());
+    QCOMPARE(test::entries(dir.path()), (std::set<std::string>{name, name + ".tc", "tmp"}));
+    QVERIFY(transformFile(dir.file(name + ".tc"), dir.file("back"), "secret", false, false));
+    QCOMPARE(test::readFile(dir.file("back")), std::string("plain bytes"));
+  }
+
+  void aDroppedNameThatIsNotUtf8FillsTheFieldsByteForByte() {
+    test::TempDir dir;
+    // A byte that is not UTF-8, and a character that is.
+    const std::string name = dir.file("b\xfe \xc3\xa9%.tc");
+    test::writeFile(name, "x");
+    ScriptedWindow scripted;
+    EncoderWindow& window = scripted.window();
+    QVERIFY(showAndActivate(window));
+    QMimeData data;
+    // As a file manager sends it: the path's bytes percent-encoded.
+    data.setData(QStringLiteral("text/uri-list"),
+                 "file://" + QByteArray::fromStdString(name).toPercentEncoding("/") + "\r\n");
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(&window, &enter);
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(&window, &drop);
+    QCOMPARE(window.controlText(IDC_SOURCE), name);
+    QCOMPARE(window.controlText(IDC_DESTINATION), dir.file("b\xfe \xc3\xa9%"));
+    // Once edited, a field holds what its text says.
+    scripted.edit(IDC_SOURCE)->end(false);
+    QTest::keyClicks(scripted.edit(IDC_SOURCE), QStringLiteral("x"));
+    QCOMPARE(window.controlText(IDC_SOURCE), dir.file("b\xef\xbf\xbd \xc3\xa9%.tcx"));
   }
 
   void fileDialogsAreConfiguredAndTheirChoiceFillsTheFields() {

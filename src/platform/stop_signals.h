@@ -1,5 +1,6 @@
-// Turns SIGINT, SIGTERM and SIGHUP into a request to stop the running job,
-// so the job can clean up after itself before the process ends.
+// Turns SIGINT, SIGTERM and SIGHUP into a request to stop, so that the
+// running job can clean up after itself before the process ends, and tells
+// an event loop about it through a descriptor that becomes readable.
 #pragma once
 
 namespace talvek {
@@ -8,13 +9,21 @@ class StopSignals {
  public:
   // Catches the three signals until destroyed, then puts the previous
   // handlers back. A signal ignored when this starts (nohup) stays ignored.
+  // One at a time per process: the handler's state is the process's.
   StopSignals();
   ~StopSignals();
   StopSignals(const StopSignals&) = delete;
   StopSignals& operator=(const StopSignals&) = delete;
 
-  // The first stop signal caught, or 0.
+  // The first stop signal caught since construction, or 0. Any thread may ask.
   static int caught();
+
+  // Becomes readable once a stop signal has been caught, for an event loop
+  // to watch; -1 if no pipe could be made (signals are still caught).
+  int notificationFd() const { return readEnd_; }
+  // Empties the notification descriptor, so that it is readable again only
+  // when another signal comes.
+  void clearNotifications() const;
 
   // Ends the process by the signal caught, with its default action, so the
   // shell sees the usual status (130 for SIGINT, 143 for SIGTERM, 129 for
@@ -24,6 +33,10 @@ class StopSignals {
   // Ends the process by `signal` with its default action, as above; SIGPIPE
   // after the reader of standard output went away, as a filter ends.
   [[noreturn]] static void endBy(int signal);
+
+ private:
+  int readEnd_ = -1;
+  int writeEnd_ = -1;
 };
 
 }  // namespace talvek

@@ -94,15 +94,12 @@ std::string interruptedJobsText(const std::vector<InterruptedJob>& jobs, const P
       continue;
     }
     if (!notUndone.empty()) notUndone += "\n\n";
-    notUndone += "A job that was interrupted could not be undone (" + whyNotUndone(job, show) + ").";
-    const std::string file =
-        job.file.empty() ? std::string("the file it wrote") : "\n" + shown(show, job.file) + "\n";
-    if (job.keptCopy.empty()) {
-      notUndone += " The old contents of " + file + " are lost.";
-    } else {
-      notUndone += " The old contents of " + file + (job.file.empty() ? " " : "") +
-                   "are kept in:\n" + shown(show, job.keptCopy);
-    }
+    notUndone += "A job that was interrupted could not be undone (" + whyNotUndone(job, show) +
+                 "). The old contents of";
+    notUndone += job.file.empty() ? std::string(" the file it wrote ")
+                                  : "\n" + shown(show, job.file) + "\n";
+    notUndone += job.keptCopy.empty() ? std::string("are lost.")
+                                      : "are kept in:\n" + shown(show, job.keptCopy);
   }
   std::string text;
   if (restored.size() == 1) {

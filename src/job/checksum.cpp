@@ -71,6 +71,10 @@ bool haveHardwareCrc() {
 
 }  // namespace
 
+uint32_t crc32cPortable(uint32_t crc, const void* data, size_t size) {
+  return ~crcPortable(~crc, static_cast<const unsigned char*>(data), size);
+}
+
 uint32_t crc32c(uint32_t crc, const void* data, size_t size) {
   const auto* p = static_cast<const unsigned char*>(data);
   crc = ~crc;

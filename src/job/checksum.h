@@ -12,4 +12,8 @@ namespace talvek {
 // crc32c(crc32c(0, a), b) is the CRC of a followed by b.
 uint32_t crc32c(uint32_t crc, const void* data, size_t size);
 
+// The same without the processor's instruction, as machines without it
+// compute it (and as tests check it on those with it).
+uint32_t crc32cPortable(uint32_t crc, const void* data, size_t size);
+
 }  // namespace talvek

@@ -787,6 +787,33 @@ TEST_F(CliProcessTest, AStopSignalEndsTheJobLeavingNothingBehind) {
   }
 }
 
+TEST_F(CliProcessTest, TheNextStartUndoesAKilledJobAndSaysSo) {
+  // A destination with a second name is written in place; the job is killed
+  // once it reads its source, by when its journal is sealed.
+  ASSERT_EQ(::mkdir(file("out").c_str(), 0755), 0);
+  writeFile(file("out/in"), std::string(64u << 20, 'k'));
+  writeFile(file("out/in.tc"), "old");
+  ASSERT_EQ(::link(file("out/in.tc").c_str(), file("second").c_str()), 0);
+  writeFile(file("pw"), "secret");
+  ReadWatch watch(file("out/in"));
+  const pid_t pid = start({"encode", file("out/in"), "--password-file", file("pw"), "--yes"});
+  ASSERT_TRUE(watch.waitForRead());
+  ::kill(pid, SIGKILL);
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFSIGNALED(status));
+  // Any start of the program, before anything else.
+  writeFile(file("other"), "other");
+  const Outcome next = run({"encode", file("other"), "--password-file", file("pw")});
+  EXPECT_EQ(next.status, 0);
+  EXPECT_EQ(next.err,
+            "Warning: A job that was interrupted has been undone. This file has its old "
+            "contents again:\n" +
+                file("out/in.tc") + "\n");
+  EXPECT_EQ(readFile(file("second")), "old");
+  EXPECT_EQ(entries(journals()), std::set<std::string>{});
+}
+
 TEST_F(CliProcessTest, AHangUpIgnoredByTheCallerDoesNotStopTheJob) {
   // As under nohup: the caller ignores SIGHUP, so the job must finish.
   ASSERT_EQ(::mkdir(file("out").c_str(), 0755), 0);

@@ -1,12 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <limits.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cerrno>
+#include <csignal>
 
 #include "dialog/destination_rule.h"
 #include "dialog/job_failure_text.h"
 #include "dialog/start_up.h"
 #include "dialog/window_constants.h"
+#include "child_process.h"
 #include "dialog_fixture.h"
+#include "job/transform_file.h"
 
 namespace talvek::test {
 namespace {
@@ -57,6 +65,34 @@ TEST_F(LifecycleTest, StartChecksTheStoredOptionAndFillsTheFieldsFromTheCommandL
   EXPECT_EQ(window_.controlText(IDC_SOURCE), dir_.file("in.TC"));
   EXPECT_EQ(window_.controlText(IDC_DESTINATION), dir_.file("in"));
   EXPECT_EQ(window_.events, (std::vector<std::string>{"wait", "restore"}));
+  EXPECT_TRUE(window_.messages.empty());
+}
+
+TEST_F(LifecycleTest, StartUndoesAJobThatACrashInterruptedAndSaysSoOnce) {
+  // A job writing a file with two names in place, killed part-way.
+  const std::string file = dir_.file("data");
+  writeFile(file, std::string(300000, 'o'));
+  ASSERT_EQ(::link(file.c_str(), dir_.file("data2").c_str()), 0);
+  writeFile(dir_.file("in"), std::string(1u << 20, 'i'));
+  const int status = runInChild([&] {
+    transformFile(dir_.file("in"), file, "key", true, true, nullptr, [](uint64_t done, uint64_t) {
+      if (done > 0) ::raise(SIGKILL);
+      return true;
+    });
+    return 0;
+  });
+  ASSERT_TRUE(WIFSIGNALED(status));
+  char resolved[PATH_MAX];
+  ASSERT_NE(::realpath(file.c_str(), resolved), nullptr);
+  startWith("");
+  EXPECT_EQ(shown(), std::vector<std::string>{message(
+                         "Warning", 0x30,
+                         "A job that was interrupted has been undone. This file has its old "
+                         "contents again:\n" +
+                             std::string(resolved))});
+  EXPECT_EQ(readFile(dir_.file("data2")), std::string(300000, 'o'));
+  window_.messages.clear();
+  startWith("");
   EXPECT_TRUE(window_.messages.empty());
 }
 
@@ -185,6 +221,50 @@ TEST(JobFailureTextTest, SaysWhyAndNamesWhatTheKeptCopyHolds) {
   EXPECT_EQ(attributesLostText(report),
             "The destination's extended attributes could not be kept! (/home/u/a.tc: Operation "
             "not permitted)");
+
+  // Every path goes through the window's way of showing one.
+  const PathDisplay show = [](const std::string& path) { return "<" + path + ">"; };
+  report = JobReport{};
+  report.failure = JobFailure::WriteFailed;
+  report.path = "/a";
+  report.error = EIO;
+  report.keptCopy = "/k";
+  report.leftOver = "/j";
+  report.leftOverError = EACCES;
+  EXPECT_EQ(jobFailureText(report, show),
+            "The destination could not be written! (</a>: Input/output error)\nThe destination's "
+            "old contents are kept in:\n</k>\nThe job's journal, zeroed, could not be "
+            "removed:\n</j> (Permission denied)");
+}
+
+TEST(JobFailureTextTest, SaysInOneMessageWhatBecameOfEachInterruptedJob) {
+  using Outcome = InterruptedJob::Outcome;
+  const auto job = [](Outcome outcome, std::string file, std::string kept) {
+    InterruptedJob j;
+    j.outcome = outcome;
+    j.file = std::move(file);
+    j.keptCopy = std::move(kept);
+    j.why = Status::failure("write", "/f", ENOSPC);
+    return j;
+  };
+  const PathDisplay show = [](const std::string& path) { return "<" + path + ">"; };
+  EXPECT_EQ(interruptedJobsText({}), "");
+  EXPECT_EQ(interruptedJobsText({job(Outcome::Restored, "/a", "")}, show),
+            "A job that was interrupted has been undone. This file has its old contents "
+            "again:\n</a>");
+  EXPECT_EQ(interruptedJobsText({job(Outcome::Restored, "/a", ""), job(Outcome::Restored, "/b", ""),
+                                 job(Outcome::FileReplaced, "/c", "/s/c.old-x"),
+                                 job(Outcome::CopyDamaged, "", "/s/file.old-y"),
+                                 job(Outcome::RestoreFailed, "/f", "/s/f.old-z")},
+                                show),
+            "Jobs that were interrupted have been undone. These files have their old contents "
+            "again:\n</a>\n</b>\n\n"
+            "A job that was interrupted could not be undone (the file was replaced or removed "
+            "since). The old contents of\n</c>\nare kept in:\n</s/c.old-x>\n\n"
+            "A job that was interrupted could not be undone (its copy of the old contents is "
+            "damaged). The old contents of the file it wrote are kept in:\n</s/file.old-y>\n\n"
+            "A job that was interrupted could not be undone (</f>: No space left on device). The "
+            "old contents of\n</f>\nare kept in:\n</s/f.old-z>");
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
+
+#include <thread>
 
 #include "dialog/window_constants.h"
 #include "dialog_fixture.h"
@@ -66,6 +69,32 @@ TEST_F(StreamCommandsTest, TheKeyAndThePathsAreCheckedInTheDialogsOrder) {
   EXPECT_EQ(::lseek(in.get(), 0, SEEK_CUR), 0) << "a refused command reads nothing";
   EXPECT_EQ(readFile(dir_.file("out")), "old");
   EXPECT_EQ(readFile(dir_.file("k.mk")), "key file");
+}
+
+TEST_F(StreamCommandsTest, AStreamIsNotReadTwiceWhenADestinationAppears) {
+  // The data of a stream cannot be had again: a file that took the
+  // destination's name while the stream was read is kept, and the warning
+  // says why the data went nowhere.
+  usePasswords("secret", "secret");
+  setPaths("-", dir_.file("out"));
+  int ends[2];
+  ASSERT_EQ(::pipe(ends), 0);
+  std::thread feeder([&] {
+    EXPECT_EQ(::write(ends[1], kPlain.data(), kPlain.size()), static_cast<ssize_t>(kPlain.size()));
+    int unread = 1;
+    while (unread > 0 && ::ioctl(ends[0], FIONREAD, &unread) == 0) ::usleep(1000);
+    writeFile(dir_.file("out"), "theirs");
+    ::close(ends[1]);
+  });
+  StreamEnds streams;
+  streams.input = ends[0];
+  const std::vector<std::string> messages = encode(streams, CommandResult::Failed);
+  feeder.join();
+  ::close(ends[0]);
+  EXPECT_EQ(messages, std::vector<std::string>{message(
+                          "Warning", 0x30,
+                          "The destination already exists! (" + dir_.file("out") + ")")});
+  EXPECT_EQ(readFile(dir_.file("out")), "theirs");
 }
 
 TEST_F(StreamCommandsTest, AProtectedPathIsNeverADestination) {

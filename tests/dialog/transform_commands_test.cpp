@@ -215,6 +215,17 @@ TEST_F(TransformCommandsTest, AFailedJobRestoresTheCursorBeepsAndSaysWhatFailed)
   EXPECT_EQ(dialog_->onEncode(), CommandResult::Done);
   ASSERT_EQ(window_.messages.size(), 1u);
   EXPECT_EQ(window_.messages[0].text, attributesLostText(next));
+
+  // So does one that could not remove its journal.
+  next = JobReport{};
+  next.leftOver = "/state/job-x.journal";
+  next.leftOverError = EACCES;
+  window_.messages.clear();
+  EXPECT_EQ(dialog_->onEncode(), CommandResult::Done);
+  ASSERT_EQ(window_.messages.size(), 1u);
+  EXPECT_EQ(window_.messages[0].text,
+            "The job's journal, zeroed, could not be removed:\n/state/job-x.journal (Permission "
+            "denied)");
 }
 
 TEST_F(TransformCommandsTest, AnOrdinaryUserReplacesAReadOnlyDestinationAfterYes) {
@@ -262,6 +273,91 @@ TEST_F(TransformCommandsTest, LeavesTheDestinationsModeToTheJob) {
   struct stat st;
   ASSERT_EQ(::stat(dir_.file("out").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0444u);
+}
+
+TEST_F(TransformCommandsTest, ALinkSwappedDuringAFailedJobGetsNoModeFromTheOtherFile) {
+  // The destination is a link to a wide-open file when the command looks,
+  // and to a private one when the job has failed: nothing may carry the
+  // first file's mode over to the second.
+  usePasswords("secret", "secret");
+  writeFile(dir_.file("src"), kPlain);
+  writeFile(dir_.file("open"), "open");
+  ASSERT_EQ(::chmod(dir_.file("open").c_str(), 0777), 0);
+  writeFile(dir_.file("private"), "private");
+  ASSERT_EQ(::chmod(dir_.file("private").c_str(), 0600), 0);
+  ASSERT_EQ(::symlink(dir_.file("open").c_str(), dir_.file("out.tc").c_str()), 0);
+  setPaths(dir_.file("src"), dir_.file("out.tc"));
+  dialog_->setTransformJob([&](std::string, std::string, std::string, bool, bool,
+                               JobReport* report, const JobProgress&) {
+    ::unlink(dir_.file("out.tc").c_str());
+    EXPECT_EQ(::symlink(dir_.file("private").c_str(), dir_.file("out.tc").c_str()), 0);
+    report->failure = JobFailure::WriteFailed;
+    return false;
+  });
+  window_.answers.push_back(IDYES);
+  EXPECT_EQ(dialog_->onEncode(), CommandResult::Failed);
+  struct stat st;
+  ASSERT_EQ(::stat(dir_.file("private").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+}
+
+TEST_F(TransformCommandsTest, ALinkFlippedUnderTheCommandNeverChangesAFileItShouldNot) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root, the user an attacker aims at";
+  // Another user flips out.tc between a link to a file of theirs, wide open,
+  // and a link to root's private file, while root encodes onto out.tc. In a
+  // directory of theirs the link is followed (root may write through it, as
+  // asked), but root's file never gets the other file's mode or owner; in a
+  // sticky, world-writable directory it is never followed at all.
+  usePasswords("secret", "secret");
+  writeFile(dir_.file("src"), kPlain);
+  writeFile(dir_.file("victim"), "root's own");
+  ASSERT_EQ(::chmod(dir_.file("victim").c_str(), 0600), 0);
+  ASSERT_EQ(::chmod(dir_.path().c_str(), 0755), 0);
+  struct Place {
+    const char* name;
+    mode_t mode;
+    uid_t owner;
+    bool contentMayChange;
+  };
+  for (const Place& place : {Place{"theirs", 0755, kNobody, true}, Place{"sticky", 01777, 0, false}}) {
+    SCOPED_TRACE(place.name);
+    const std::string dir = dir_.file(place.name);
+    ASSERT_EQ(::mkdir(dir.c_str(), 0755), 0);
+    ASSERT_EQ(::chown(dir.c_str(), place.owner, place.owner), 0);
+    ASSERT_EQ(::chmod(dir.c_str(), place.mode), 0);
+    const std::string open = dir + "/open";
+    writeFile(open, "theirs");
+    ASSERT_EQ(::chown(open.c_str(), kNobody, kNobody), 0);
+    ASSERT_EQ(::chmod(open.c_str(), 0777), 0);
+    const std::string out = dir + "/out.tc";
+    const std::string victim = dir_.file("victim");
+    {
+      const BackgroundChild flipper([&] {
+        if (!becomeNobody()) return;
+        const std::string spare = dir + "/spare";
+        for (unsigned i = 0;; ++i) {
+          ::unlink(spare.c_str());
+          if (::symlink(i % 2 == 0 ? victim.c_str() : open.c_str(), spare.c_str()) == 0) {
+            ::rename(spare.c_str(), out.c_str());
+          }
+        }
+      });
+      for (int run = 0; run < 100; ++run) {
+        window_.answers.push_back(IDYES);
+        setPaths(dir_.file("src"), out);
+        (void)dialog_->onEncode();
+        window_.answers.clear();
+        struct stat st;
+        ASSERT_EQ(::stat(victim.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0600u) << "run " << run;
+        EXPECT_EQ(st.st_uid, 0u) << "run " << run;
+        if (!place.contentMayChange) {
+          EXPECT_EQ(readFile(victim), "root's own") << "run " << run;
+        }
+      }
+    }
+    writeFile(victim, "root's own");
+  }
 }
 
 TEST_F(TransformCommandsTest, ADestinationThatAppearsDuringTheJobIsAskedAbout) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "fault_seam.h"
+#include "job/interrupted_jobs.h"
 #include "job/transform_file.h"
 #include "job/working_copy.h"
 #include "job_test_support.h"
@@ -145,6 +146,27 @@ TEST_F(JobSeamTest, WritesThatFailFromSomePointOnKeepTheOldBytesInACopy) {
                                       ? KeptCopyContent::SourceData
                                       : KeptCopyContent::DestinationContents);
     expectPromisedState(scenario, done, report);
+  }
+}
+
+TEST_F(JobSeamTest, AJournalThatCannotBeRemovedIsNamedZeroedAndLaterDropped) {
+  for (const Scenario& scenario : {kScenarios[3], kScenarios[4]}) {
+    SCOPED_TRACE(scenario.name);
+    prepare(scenario);
+    JobReport report;
+    {
+      FaultPlan plan;
+      plan.failAt(SysCall::Unlinkat, 1, EACCES);
+      EXPECT_TRUE(run(scenario, &report));
+    }
+    EXPECT_TRUE(test::readFile(file(scenario.destination)) == encoded_);
+    ASSERT_EQ(report.leftOverError, EACCES);
+    ASSERT_EQ(report.leftOver.rfind(journals() + "/job-", 0), 0u) << report.leftOver;
+    const std::string left = test::readFile(report.leftOver);
+    EXPECT_EQ(left.find_first_not_of('\0'), std::string::npos) << "not zeroed";
+    // Blank, it undoes nothing and goes without a word.
+    EXPECT_TRUE(recoverInterruptedJobs(journals()).empty());
+    expectNoStrayFiles(names(scenario));
   }
 }
 

@@ -18,4 +18,17 @@ int runInChild(const std::function<int()>& body);
 // In a child: switches to kNobody for good. False when that is not possible.
 bool becomeNobody();
 
+// A forked child that runs body until the object goes away, which kills it
+// and waits for it: a helper process that races the code under test.
+class BackgroundChild {
+ public:
+  explicit BackgroundChild(const std::function<void()>& body);
+  ~BackgroundChild();
+  BackgroundChild(const BackgroundChild&) = delete;
+  BackgroundChild& operator=(const BackgroundChild&) = delete;
+
+ private:
+  pid_t pid_;
+};
+
 }  // namespace talvek::test

@@ -55,7 +55,6 @@ bool EncoderDialog::onCommand(int id) {
 }
 
 bool EncoderDialog::OnInitDialog() {
-  reportInterruptedJobs();
   const int option = environment_.options ? environment_.options->loadOptType() : IDC_USE_PASSWORD;
   window_.checkButton(option == IDC_USE_KEY_FILE ? IDC_USE_KEY_FILE : IDC_USE_PASSWORD);
 

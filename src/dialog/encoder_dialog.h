@@ -77,8 +77,8 @@ class EncoderDialog {
   CommandResult onGenerateKey();
 
   // Undoes the jobs that a crash or a power cut interrupted while they wrote
-  // a file in place, and says in one warning what became of each file. Run
-  // first at every start.
+  // a file in place, and says in one warning what became of each file. Each
+  // front end runs it at every start, before any command.
   void reportInterruptedJobs();
 
   // Encode and Decode.

@@ -60,9 +60,9 @@ std::string journalDirectory() {
 }
 
 Status openJournalDirectory(const std::string& directory, UniqueFd* handle, bool create) {
-  if (directory.empty() || directory.front() != '/') {
-    return Status::failure("open", directory, ENOENT);
-  }
+  // No home to keep journals in.
+  if (directory.empty()) return Status::failure("open", "$HOME", ENOENT);
+  if (directory.front() != '/') return Status::failure("open", directory, ENOENT);
   if (create) {
     // Each directory made is synced into its parent, so that the journal's
     // name does not vanish with its directory in a power cut.

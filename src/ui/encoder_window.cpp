@@ -374,6 +374,14 @@ void EncoderWindow::showEvent(QShowEvent* event) {
     if (QWindow* handle = windowHandle()) handle->installEventFilter(this);
     // The first tab stop starts with the focus.
     if (QWidget* source = control(IDC_SOURCE)) source->setFocus(Qt::ActiveWindowFocusReason);
+    // Jobs a crash interrupted are undone before anything else can run; the
+    // warning then has the window to stand on.
+    QTimer::singleShot(0, this, [this] {
+      if (running_ || dialog_ == nullptr) return;
+      running_ = true;
+      dialog_->reportInterruptedJobs();
+      running_ = false;
+    });
   }
 }
 

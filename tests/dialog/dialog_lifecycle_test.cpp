@@ -85,6 +85,7 @@ TEST_F(LifecycleTest, StartUndoesAJobThatACrashInterruptedAndSaysSoOnce) {
   char resolved[PATH_MAX];
   ASSERT_NE(::realpath(file.c_str(), resolved), nullptr);
   startWith("");
+  dialog_->reportInterruptedJobs();
   EXPECT_EQ(shown(), std::vector<std::string>{message(
                          "Warning", 0x30,
                          "A job that was interrupted has been undone. This file has its old "
@@ -92,7 +93,7 @@ TEST_F(LifecycleTest, StartUndoesAJobThatACrashInterruptedAndSaysSoOnce) {
                              std::string(resolved))});
   EXPECT_EQ(readFile(dir_.file("data2")), std::string(300000, 'o'));
   window_.messages.clear();
-  startWith("");
+  dialog_->reportInterruptedJobs();
   EXPECT_TRUE(window_.messages.empty());
 }
 

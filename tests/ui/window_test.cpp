@@ -26,6 +26,7 @@
 
 #include "dialog/resource_ids.h"
 #include "job/transform_file.h"
+#include "child_process.h"
 #include "scripted_window.h"
 #include "temp_dir.h"
 #include "ui/about_dialog.h"
@@ -234,6 +235,32 @@ class WindowTest : public QObject {
     QCOMPARE(window.focusWidget(), window.control(IDC_SOURCE));
     QTest::keyClick(window.control(IDC_SOURCE), Qt::Key_Backtab);
     QCOMPARE(window.focusWidget(), window.control(IDC_EXIT));
+  }
+
+  void onItsFirstShowUndoesAJobACrashInterruptedAndSaysSo() {
+    // A job killed while it wrote a file with two names in place.
+    test::TempDir dir;
+    const test::StateHomeOverride state(dir.file("state"));
+    test::writeFile(dir.file("in"), std::string(1u << 20, 'i'));
+    test::writeFile(dir.file("data"), "old bytes");
+    QCOMPARE(::link(dir.file("data").c_str(), dir.file("data2").c_str()), 0);
+    const int status = test::runInChild([&] {
+      transformFile(dir.file("in"), dir.file("data"), "key", true, true, nullptr,
+                    [](uint64_t done, uint64_t) {
+                      if (done > 0) ::raise(SIGKILL);
+                      return true;
+                    });
+      return 0;
+    });
+    QVERIFY(WIFSIGNALED(status));
+    ScriptedWindow scripted;
+    scripted.boxAnswers.push_back(QMessageBox::Ok);
+    QVERIFY(scripted.trace.isEmpty());
+    scripted.window().show();
+    QTRY_COMPARE(scripted.boxes.size(), size_t{1});
+    QCOMPARE(scripted.boxes[0].caption, QStringLiteral("Warning"));
+    QVERIFY(scripted.boxes[0].text.startsWith(QStringLiteral("A job that was interrupted")));
+    QCOMPARE(QString::fromStdString(test::readFile(dir.file("data2"))), QStringLiteral("old bytes"));
   }
 
   void startsWithTheStoredOptionAndTheCommandLineFile() {

@@ -169,24 +169,24 @@ Status Journal::copyFrom(int from, uint64_t size, const std::function<bool()>& k
   return {};
 }
 
-Status Journal::takeName() {
-  for (int draw = 0; draw < kMaxNameDraws; ++draw) {
-    const std::string name = freshJournalName(kJournalSuffix);
-    int result = 0;
-    if (name_.empty()) {
-      const Status named = nameUnnamedFile(fd_.get(), directory_.get(), name);
-      result = named.ok() ? 0 : -1;
-      errno = named.error();
-    } else {
-      result = renameNoReplace(directory_.get(), name_, name);
+Status Journal::rename(const std::string& name) {
+  if (!name_.empty()) {
+    if (renameNoReplace(directory_.get(), name_, name) != 0) {
+      return Status::fromErrno("rename", directoryPath_ + "/" + name);
     }
-    if (result == 0) {
-      name_ = name;
-      return {};
-    }
-    if (errno != EEXIST) return Status::fromErrno("link", directoryPath_ + "/" + name);
+  } else if (Status named = nameUnnamedFile(fd_.get(), directory_.get(), name); !named.ok()) {
+    return Status::failure("link", directoryPath_ + "/" + name, named.error());
   }
-  return Status::failure("link", directoryPath_, EEXIST);
+  name_ = name;
+  return {};
+}
+
+Status Journal::takeName(const std::function<std::string()>& draw) {
+  for (int attempt = 0; attempt < kMaxNameDraws; ++attempt) {
+    Status renamed = rename(draw());
+    if (renamed.error() != EEXIST) return renamed;
+  }
+  return Status::failure("rename", directoryPath_, EEXIST);
 }
 
 Status Journal::seal(JournalRecord record) {
@@ -197,7 +197,9 @@ Status Journal::seal(JournalRecord record) {
     return Status::fromErrno("write", directoryPath_);
   }
   if (::fsync(fd_.get()) != 0) return Status::fromErrno("fsync", directoryPath_);
-  if (Status named = takeName(); !named.ok()) return named;
+  if (Status named = takeName([] { return freshJournalName(kJournalSuffix); }); !named.ok()) {
+    return named;
+  }
   record_ = std::move(record);
   // From here on the journal counts: it is sealed even if the directory's
   // sync fails, so that it is not disposed of while its name may last.
@@ -262,29 +264,17 @@ Status Journal::keep(std::string* keptPath) {
   }
   if (::fsync(fd_.get()) != 0) return Status::fromErrno("fsync", path());
   const std::string stem = fileNameOf(record_.path).substr(0, kMaxKeptStem);
-  for (int draw = 0; draw < kMaxNameDraws; ++draw) {
-    const std::string kept = (stem.empty() ? std::string("file") : stem) + ".old-" +
-                             randomNameSuffix();
-    int result = 0;
-    if (name_.empty()) {
-      const Status named = nameUnnamedFile(fd_.get(), directory_.get(), kept);
-      result = named.ok() ? 0 : -1;
-      errno = named.error();
-    } else {
-      result = renameNoReplace(directory_.get(), name_, kept);
-    }
-    if (result == 0) {
-      (void)syncDirectory(directory_.get());
-      *keptPath = directoryPath_ + "/" + kept;
-      fd_.reset();
-      name_.clear();
-      sealed_ = false;
-      created_ = false;
-      return {};
-    }
-    if (errno != EEXIST) return Status::fromErrno("rename", path());
-  }
-  return Status::failure("rename", path(), EEXIST);
+  const Status renamed = takeName([&stem] {
+    return (stem.empty() ? std::string("file") : stem) + ".old-" + randomNameSuffix();
+  });
+  if (!renamed.ok()) return renamed;
+  (void)syncDirectory(directory_.get());
+  *keptPath = path();
+  fd_.reset();
+  name_.clear();
+  sealed_ = false;
+  created_ = false;
+  return {};
 }
 
 Status Journal::adopt(int directory, const std::string& directoryPath, const std::string& name,

@@ -87,7 +87,10 @@ class Journal {
   Status verify() const;
 
  private:
-  Status takeName();
+  // Gives the journal a new name in its directory, never replacing one.
+  Status rename(const std::string& name);
+  // rename() to names from `draw` until one is free.
+  Status takeName(const std::function<std::string()>& draw);
   void reset();
 
   UniqueFd directory_;

@@ -22,9 +22,6 @@ constexpr uint8_t kDefaultExtensionLength = 3;
 constexpr size_t kCopyBuffer = size_t{1} << 20;
 // Small enough that a request to stop is heard between pieces.
 constexpr size_t kKernelCopyChunk = size_t{64} << 20;
-// Against a directory that reports every name as taken; 26^11 names leave no
-// honest reason to come close.
-constexpr int kMaxDraws = 100000;
 
 bool seeded = false;
 
@@ -66,21 +63,6 @@ std::string makeTempFilePath(uint8_t nameLength, uint8_t extensionLength) {
     candidate = tempDirectory() + randomFileName(nameLength, extensionLength);
   }
   return candidate;
-}
-
-UniqueFd createWorkingFile(uint8_t nameLength, uint8_t extensionLength, std::string* path) {
-  for (int draw = 0; draw < kMaxDraws; ++draw) {
-    std::string candidate = makeTempFilePath(nameLength, extensionLength);
-    UniqueFd fd(
-        ::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-    if (fd.valid()) {
-      *path = std::move(candidate);
-      return fd;
-    }
-    // Taken between the test and the creation: draw again.
-    if (errno != EEXIST && errno != ELOOP) break;
-  }
-  return UniqueFd();
 }
 
 bool copyOpenFile(int from, int to, uint64_t* copied, const std::function<bool()>& keepGoing,

@@ -1,6 +1,6 @@
-// The job's private working copy: random names in the temporary directory,
-// the seeded draw behind them (shared with the key-file generator), and a
-// checked byte copy from one file to another.
+// Random names in the temporary directory, the seeded draw behind them
+// (shared with the key-file generator), and a checked byte copy from one
+// file to another.
 #pragma once
 
 #include <cstdint>
@@ -21,14 +21,8 @@ std::string randomFileName(uint8_t nameLength, uint8_t extensionLength);
 
 // tempDirectory() + randomFileName(...), drawn again while anything at all
 // (a file, a directory, a link, even a dangling one) has that name. Nothing is
-// created, so the name is not reserved: use createWorkingFile to own one.
+// created, so the name is not reserved.
 std::string makeTempFilePath(uint8_t nameLength, uint8_t extensionLength);
-
-// Creates a new file at a makeTempFilePath name, exclusively and without
-// following links (O_CREAT | O_EXCL | O_NOFOLLOW), mode 0600, open for
-// reading and writing; a name that turns out to be taken is drawn again.
-// Returns an invalid descriptor when the directory takes no new file.
-UniqueFd createWorkingFile(uint8_t nameLength, uint8_t extensionLength, std::string* path);
 
 // Copies all bytes of `from` to `to` (at most `limit` of them), both from
 // offset 0, through the kernel (copy_file_range) where it can, else through

@@ -16,7 +16,7 @@
 #include "dialog/encoder_dialog.h"
 #include "dialog/resource_ids.h"
 #include "platform/charset.h"
-#include "platform/error_text.h"
+#include "platform/status.h"
 #include "platform/file_status.h"
 #include "platform/stop_signals.h"
 #include "platform/unique_fd.h"
@@ -274,7 +274,7 @@ int runCli(const std::vector<std::string>& args) {
   if (window.stopSignal() != 0) StopSignals::endBy(window.stopSignal());
   // The reader of standard output went away: end as filters do.
   if (result == CommandResult::Failed && writesStandardOutput &&
-      report.failure == JobFailure::WriteFailed && report.error == EPIPE) {
+      report.failure == JobFailure::WriteFailed && report.why.is(Condition::ReaderGone)) {
     StopSignals::endBy(SIGPIPE);
   }
   return exitStatusOf(result);

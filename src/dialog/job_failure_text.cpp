@@ -1,6 +1,6 @@
 #include "dialog/job_failure_text.h"
 
-#include "platform/error_text.h"
+#include "platform/status.h"
 
 namespace talvek {
 
@@ -39,10 +39,10 @@ std::string shown(const PathDisplay& show, const std::string& path) {
 }
 
 // " (path: reason)", " (reason)" or nothing.
-std::string reasonSuffix(const PathDisplay& show, const std::string& path, int error) {
+std::string reasonSuffix(const PathDisplay& show, const std::string& path, const Status& why) {
   const std::string name = path.empty() ? std::string() : shown(show, path);
-  if (error == 0) return name.empty() ? std::string() : " (" + name + ")";
-  const std::string reason = systemErrorText(error);
+  if (why.ok()) return name.empty() ? std::string() : " (" + name + ")";
+  const std::string reason = why.reason();
   return " (" + (name.empty() ? reason : name + ": " + reason) + ")";
 }
 
@@ -53,7 +53,7 @@ std::string whyNotUndone(const InterruptedJob& job, const PathDisplay& show) {
     case InterruptedJob::Outcome::CopyDamaged:
       return "its copy of the old contents is damaged";
     case InterruptedJob::Outcome::RestoreFailed:
-      return shown(show, job.why.path()) + ": " + systemErrorText(job.why.error());
+      return shown(show, job.why.path()) + ": " + job.why.reason();
     case InterruptedJob::Outcome::Restored:
       break;
   }
@@ -64,7 +64,7 @@ std::string whyNotUndone(const InterruptedJob& job, const PathDisplay& show) {
 
 std::string jobFailureText(const JobReport& report, const PathDisplay& show) {
   std::string text =
-      failureSentence(report.failure) + reasonSuffix(show, report.path, report.error);
+      failureSentence(report.failure) + reasonSuffix(show, report.path, report.why);
   if (!report.keptCopy.empty()) {
     text += report.keptContent == KeptCopyContent::SourceData
                 ? "\nThe source's data is kept in:\n"
@@ -76,13 +76,13 @@ std::string jobFailureText(const JobReport& report, const PathDisplay& show) {
 
 std::string attributesLostText(const JobReport& report, const PathDisplay& show) {
   return "The destination's extended attributes could not be kept!" +
-         reasonSuffix(show, report.path, report.attributesError);
+         reasonSuffix(show, report.attributesLost.path(), report.attributesLost);
 }
 
 std::string leftOverText(const JobReport& report, const PathDisplay& show) {
-  if (report.leftOver.empty()) return {};
-  return "\nThe job's journal, zeroed, could not be removed:\n" + shown(show, report.leftOver) +
-         " (" + systemErrorText(report.leftOverError) + ")";
+  if (report.leftOver.ok()) return {};
+  return "\nThe job's journal, zeroed, could not be removed:\n" +
+         shown(show, report.leftOver.path()) + " (" + report.leftOver.reason() + ")";
 }
 
 std::string interruptedJobsText(const std::vector<InterruptedJob>& jobs, const PathDisplay& show) {

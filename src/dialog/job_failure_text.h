@@ -21,7 +21,7 @@ using PathDisplay = std::function<std::string(const std::string& path)>;
 // on device)", followed by the kept copy's path when there is one.
 std::string jobFailureText(const JobReport& report, const PathDisplay& show = {});
 
-// For a job that succeeded with report.attributesError set.
+// For a job that succeeded with report.attributesLost set.
 std::string attributesLostText(const JobReport& report, const PathDisplay& show = {});
 
 // For a job, successful or not, with report.leftOver set; starts with a

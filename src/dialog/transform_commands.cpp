@@ -1,7 +1,5 @@
 // The Encode and Decode commands: check the inputs with the user in a fixed
 // order, then run one job and signal its end.
-#include <errno.h>
-
 #include "dialog/dialog_texts.h"
 #include "dialog/encoder_dialog.h"
 #include "dialog/job_failure_text.h"
@@ -89,15 +87,15 @@ CommandResult EncoderDialog::runJobCommand(bool encode, const PathCheck& check,
   window_.beep(MB_ICONASTERISK);
   const PathDisplay show = [this](const std::string& path) { return window_.displayPath(path); };
   if (done) {
-    if (result.attributesError != 0) showWarning(attributesLostText(result, show));
-    if (!result.leftOver.empty()) showWarning(leftOverText(result, show).substr(1));
+    if (!result.attributesLost.ok()) showWarning(attributesLostText(result, show));
+    if (!result.leftOver.ok()) showWarning(leftOverText(result, show).substr(1));
     return CommandResult::Done;
   }
   // The user asked for the stop and knows why the job ended.
   if (result.failure == JobFailure::Stopped) return CommandResult::Stopped;
   // Whoever read an output stream wants no more of it, and no warning either.
-  const bool readerGone =
-      !ends.destinationIsFile && result.failure == JobFailure::WriteFailed && result.error == EPIPE;
+  const bool readerGone = !ends.destinationIsFile && result.failure == JobFailure::WriteFailed &&
+                          result.why.is(Condition::ReaderGone);
   if (!readerGone) showWarning(jobFailureText(result, show));
   return CommandResult::Failed;
 }

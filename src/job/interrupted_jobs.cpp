@@ -8,6 +8,7 @@
 
 #include <algorithm>
 
+#include "platform/posix/errno_status.h"
 #include "platform/file_lock.h"
 #include "platform/target_file.h"
 
@@ -49,7 +50,7 @@ Status restoreFile(const Journal& journal, bool* replaced) {
   *replaced = false;
   TargetFile target;
   Status status = target.open(record.path);
-  if (!status.ok() && status.error() != ENOENT) return status;
+  if (!status.ok() && !status.is(Condition::NotFound)) return status;
   if (!status.ok() || !target.isRegular() || target.status().st_dev != record.device ||
       target.status().st_ino != record.inode) {
     *replaced = true;
@@ -60,9 +61,9 @@ Status restoreFile(const Journal& journal, bool* replaced) {
   if (!tryLockExclusive(held.get())) return Status::failure("lock", record.path, EWOULDBLOCK);
   UniqueFd out = target.reopen(O_WRONLY, &status);
   // The job may have made a write-protected file writable before it died.
-  if (!out.valid() && status.error() == EACCES && target.mayChangeMode()) {
+  if (!out.valid() && status.is(Condition::AccessDenied) && target.mayChangeMode()) {
     if (::fchmod(held.get(), target.status().st_mode | S_IWUSR) != 0) {
-      return Status::fromErrno("chmod", record.path);
+      return errnoStatus("chmod", record.path);
     }
     out = target.reopen(O_WRONLY, &status);
   }
@@ -115,7 +116,7 @@ std::vector<InterruptedJob> recoverInterruptedJobs(const std::string& directory)
       jobs.push_back(std::move(job));
     } else if (replaced) {
       jobs.push_back(keptJob(journal, InterruptedJob::Outcome::FileReplaced, restored));
-    } else if (restored.error() != EWOULDBLOCK) {
+    } else if (!restored.is(Condition::Busy)) {
       jobs.push_back(keptJob(journal, InterruptedJob::Outcome::RestoreFailed, restored));
     }
     // Busy: another job writes the file now; the next start tries again.

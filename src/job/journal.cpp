@@ -11,6 +11,7 @@
 #include "job/checksum.h"
 #include "job/wipe_file.h"
 #include "job/working_copy.h"
+#include "platform/posix/errno_status.h"
 #include "platform/atomic_file.h"
 #include "platform/file_lock.h"
 #include "platform/file_status.h"
@@ -71,15 +72,15 @@ Status openJournalDirectory(const std::string& directory, UniqueFd* handle, bool
       if (::mkdir(part.c_str(), 0700) == 0) {
         (void)syncParentDirectory(part);
       } else if (errno != EEXIST) {
-        return Status::fromErrno("mkdir", part);
+        return errnoStatus("mkdir", part);
       }
       if (slash == std::string::npos) break;
     }
   }
   UniqueFd dir(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-  if (!dir.valid()) return Status::fromErrno("open", directory);
+  if (!dir.valid()) return errnoStatus("open", directory);
   struct stat st;
-  if (::fstat(dir.get(), &st) != 0) return Status::fromErrno("stat", directory);
+  if (::fstat(dir.get(), &st) != 0) return errnoStatus("stat", directory);
   if (st.st_uid != ::geteuid() || (st.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
     return Status::failure("open", directory, EPERM);
   }
@@ -122,14 +123,14 @@ Status Journal::create(const std::string& directory) {
       return {};
     }
     if (!unnamedFilesUnsupported(unnamed)) {
-      return Status::failure("create", directory, unnamed.error());
+      return unnamed.about(directory);
     }
     std::string name = freshJournalName(kPartialSuffix);
     UniqueFd fd(::openat(directory_.get(), name.c_str(),
                          O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0600));
     if (!fd.valid()) {
       if (errno == EEXIST) continue;
-      return Status::fromErrno("create", directory + "/" + name);
+      return errnoStatus("create", directory + "/" + name);
     }
     // Another instance's recovery may take the new file for a dead job's in
     // the moment before it is locked, and remove it: then draw again.
@@ -155,13 +156,13 @@ Status Journal::copyFrom(int from, uint64_t size, const std::function<bool()>& k
     }
     const size_t piece = static_cast<size_t>(std::min<uint64_t>(kCopyBuffer, size - copied_));
     const ssize_t n = preadFull(from, buffer.get(), piece, copied_);
-    if (n < 0) return Status::fromErrno("read");
+    if (n < 0) return errnoStatus("read");
     // A file that got shorter meanwhile: its old bytes are what was there.
     if (n == 0) break;
     const auto count = static_cast<size_t>(n);
     checksum_ = crc32c(checksum_, buffer.get(), count);
     if (!pwriteAll(fd_.get(), buffer.get(), count, copied_)) {
-      return Status::fromErrno("write", directoryPath_);
+      return errnoStatus("write", directoryPath_);
     }
     startWriteback(fd_.get(), copied_, count);
     copied_ += count;
@@ -172,10 +173,10 @@ Status Journal::copyFrom(int from, uint64_t size, const std::function<bool()>& k
 Status Journal::rename(const std::string& name) {
   if (!name_.empty()) {
     if (renameNoReplace(directory_.get(), name_, name) != 0) {
-      return Status::fromErrno("rename", directoryPath_ + "/" + name);
+      return errnoStatus("rename", directoryPath_ + "/" + name);
     }
   } else if (Status named = nameUnnamedFile(fd_.get(), directory_.get(), name); !named.ok()) {
-    return Status::failure("link", directoryPath_ + "/" + name, named.error());
+    return named.about(directoryPath_ + "/" + name);
   }
   name_ = name;
   return {};
@@ -184,7 +185,7 @@ Status Journal::rename(const std::string& name) {
 Status Journal::takeName(const std::function<std::string()>& draw) {
   for (int attempt = 0; attempt < kMaxNameDraws; ++attempt) {
     Status renamed = rename(draw());
-    if (renamed.error() != EEXIST) return renamed;
+    if (!renamed.is(Condition::Exists)) return renamed;
   }
   return Status::failure("rename", directoryPath_, EEXIST);
 }
@@ -194,9 +195,9 @@ Status Journal::seal(JournalRecord record) {
   record.dataChecksum = checksum_;
   const std::string end = encodeJournalRecord(record);
   if (!pwriteAll(fd_.get(), end.data(), end.size(), copied_)) {
-    return Status::fromErrno("write", directoryPath_);
+    return errnoStatus("write", directoryPath_);
   }
-  if (::fsync(fd_.get()) != 0) return Status::fromErrno("fsync", directoryPath_);
+  if (::fsync(fd_.get()) != 0) return errnoStatus("fsync", directoryPath_);
   if (Status named = takeName([] { return freshJournalName(kJournalSuffix); }); !named.ok()) {
     return named;
   }
@@ -204,18 +205,18 @@ Status Journal::seal(JournalRecord record) {
   // From here on the journal counts: it is sealed even if the directory's
   // sync fails, so that it is not disposed of while its name may last.
   sealed_ = true;
-  if (!syncDirectory(directory_.get())) return Status::fromErrno("fsync", directoryPath_);
+  if (!syncDirectory(directory_.get())) return errnoStatus("fsync", directoryPath_);
   return {};
 }
 
 Status Journal::restoreInto(int out) const {
   uint64_t copied = 0;
   if (!copyOpenFile(fd_.get(), out, &copied, {}, record_.size)) {
-    return Status::fromErrno("write", record_.path);
+    return errnoStatus("write", record_.path);
   }
   if (copied != record_.size) return Status::failure("read", path(), EIO);
   if (::ftruncate(out, static_cast<off_t>(record_.size)) != 0) {
-    return Status::fromErrno("truncate", record_.path);
+    return errnoStatus("truncate", record_.path);
   }
   // Times and mode are the owner's to set: someone else's file keeps the
   // ones it has, which the job could not have changed either.
@@ -223,15 +224,15 @@ Status Journal::restoreInto(int out) const {
                              {static_cast<time_t>(record_.modifiedSeconds),
                               static_cast<long>(record_.modifiedNanoseconds)}};
   if (::futimens(out, times) != 0 && errno != EPERM) {
-    return Status::fromErrno("utime", record_.path);
+    return errnoStatus("utime", record_.path);
   }
   struct stat st;
-  if (::fstat(out, &st) != 0) return Status::fromErrno("stat", record_.path);
+  if (::fstat(out, &st) != 0) return errnoStatus("stat", record_.path);
   if ((st.st_mode & 07777) != (record_.mode & 07777) &&
       ::fchmod(out, static_cast<mode_t>(record_.mode & 07777)) != 0 && errno != EPERM) {
-    return Status::fromErrno("chmod", record_.path);
+    return errnoStatus("chmod", record_.path);
   }
-  if (::fsync(out) != 0) return Status::fromErrno("fsync", record_.path);
+  if (::fsync(out) != 0) return errnoStatus("fsync", record_.path);
   return {};
 }
 
@@ -243,7 +244,7 @@ Status Journal::dispose() {
       (void)syncDirectory(directory_.get());
       name_.clear();
     } else {
-      removed = Status::fromErrno("remove", path());
+      removed = errnoStatus("remove", path());
     }
   }
   struct stat st;
@@ -260,9 +261,9 @@ Status Journal::dispose() {
 
 Status Journal::keep(std::string* keptPath) {
   if (sealed_ && ::ftruncate(fd_.get(), static_cast<off_t>(record_.size)) != 0) {
-    return Status::fromErrno("truncate", path());
+    return errnoStatus("truncate", path());
   }
-  if (::fsync(fd_.get()) != 0) return Status::fromErrno("fsync", path());
+  if (::fsync(fd_.get()) != 0) return errnoStatus("fsync", path());
   const std::string stem = fileNameOf(record_.path).substr(0, kMaxKeptStem);
   const Status renamed = takeName([&stem] {
     return (stem.empty() ? std::string("file") : stem) + ".old-" + randomNameSuffix();
@@ -284,9 +285,9 @@ Status Journal::adopt(int directory, const std::string& directoryPath, const std
   const std::string where = directoryPath + "/" + name;
   UniqueFd fd(
       ::openat(directory, name.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-  if (!fd.valid()) return Status::fromErrno("open", where);
+  if (!fd.valid()) return errnoStatus("open", where);
   struct stat st;
-  if (::fstat(fd.get(), &st) != 0) return Status::fromErrno("stat", where);
+  if (::fstat(fd.get(), &st) != 0) return errnoStatus("stat", where);
   if (!S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) return Status::failure("open", where, EPERM);
   if (!tryLockExclusive(fd.get())) return Status::failure("lock", where, EWOULDBLOCK);
   // Another instance may have dealt with it between the open and the lock.
@@ -326,7 +327,7 @@ Status Journal::verify() const {
   for (uint64_t offset = 0; offset < record_.size;) {
     const size_t piece = static_cast<size_t>(std::min<uint64_t>(kCopyBuffer, record_.size - offset));
     const ssize_t n = preadFull(fd_.get(), buffer.get(), piece, offset);
-    if (n < 0) return Status::fromErrno("read", path());
+    if (n < 0) return errnoStatus("read", path());
     if (static_cast<size_t>(n) != piece) return Status::failure("read", path(), EIO);
     crc = crc32c(crc, buffer.get(), piece);
     offset += piece;

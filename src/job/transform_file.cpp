@@ -7,7 +7,6 @@
 
 #include "codec/block_transform.h"
 #include "codec/key_text.h"
-#include "job/job_failure.h"
 #include "job/transform_loop.h"
 #include "job/working_copy.h"
 #include "job/write_destination.h"
@@ -31,7 +30,7 @@ bool transformFile(std::string source, std::string destination, std::string keyT
   UniqueFd in = openRegularFileForReading(source);
   struct stat sourceStat;
   if (!in.valid() || ::fstat(in.get(), &sourceStat) != 0) {
-    return failJob(result, JobFailure::SourceInvalid, "open", source, errno);
+    return failJob(result, JobFailure::SourceInvalid, source, Status::failure("open", source, errno));
   }
   const uint64_t total = static_cast<uint64_t>(sourceStat.st_size);
   const BlockTransform transform(prepareKeyText(std::move(keyText)), encode);
@@ -46,8 +45,8 @@ bool transformFile(std::string source, std::string destination, std::string keyT
   job.newFileMode = sourceStat.st_mode & 0777;
   return writeDestination(
       job,
-      [&](const FillInput& from, int out) {
-        return transformFileContents(from, out, transform, total, progress);
+      [&](const FillInput& from, int out, JobReport& report, uint64_t* written) {
+        return transformFileContents(from, out, transform, total, progress, report, written);
       },
       result, progress);
 }

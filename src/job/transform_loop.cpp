@@ -18,21 +18,16 @@ constexpr size_t kBufferSize = size_t{256} << 10;
 // its writes overlap with reading and transforming the rest.
 constexpr uint64_t kWritebackStep = uint64_t{8} << 20;
 
-LoopOutcome failed(JobFailure failure, const char* operation) {
-  return LoopOutcome{failure, operation, errno, 0};
-}
-
-LoopOutcome ended(JobFailure failure) {
-  return LoopOutcome{failure, "", 0, 0};
-}
 
 }  // namespace
 
-LoopOutcome transformFileContents(const FillInput& input, int out, const BlockTransform& transform,
-                                  uint64_t total, const JobProgress& progress) {
+bool transformFileContents(const FillInput& input, int out, const BlockTransform& transform,
+                           uint64_t total, const JobProgress& progress, JobReport& report,
+                           uint64_t* written) {
   const int in = input.fd;
+  *written = 0;
   (void)::posix_fadvise(in, 0, 0, POSIX_FADV_SEQUENTIAL);
-  if (progress && !progress(0, total)) return ended(JobFailure::Stopped);
+  if (progress && !progress(0, total)) return failJob(report, JobFailure::Stopped);
   const std::unique_ptr<uint8_t[]> buffer(new uint8_t[kBufferSize]);
   uint64_t offset = 0;
   uint64_t flushed = 0;
@@ -42,24 +37,25 @@ LoopOutcome transformFileContents(const FillInput& input, int out, const BlockTr
                                      : kBufferSize;
     if (want == 0) break;
     const ssize_t n = preadFull(in, buffer.get(), want, offset);
-    if (n < 0) return failed(JobFailure::ReadFailed, "read");
+    if (n < 0) return failJob(report, JobFailure::ReadFailed, {}, Status::failure("read", {}, errno));
     if (n == 0) break;
     position = transform.apply(buffer.get(), static_cast<size_t>(n), position);
     if (!pwriteAll(out, buffer.get(), static_cast<size_t>(n), offset)) {
-      return failed(JobFailure::WriteFailed, "write");
+      return failJob(report, JobFailure::WriteFailed, {}, Status::failure("write", {}, errno));
     }
     offset += static_cast<uint64_t>(n);
+    *written = offset;
     if (offset - flushed >= kWritebackStep) {
       startWriteback(out, flushed, offset - flushed);
       flushed = offset;
     }
-    if (offset > total) return ended(JobFailure::SourceChanged);
+    if (offset > total) return failJob(report, JobFailure::SourceChanged);
     if (progress && offset < total && !progress(offset, total)) {
-      return ended(JobFailure::Stopped);
+      return failJob(report, JobFailure::Stopped);
     }
   }
-  if (offset != total) return ended(JobFailure::SourceChanged);
-  return LoopOutcome{JobFailure::None, "", 0, offset};
+  if (offset != total) return failJob(report, JobFailure::SourceChanged);
+  return true;
 }
 
 }  // namespace talvek

@@ -4,22 +4,11 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 #include "codec/block_transform.h"
-#include "job/transform_file.h"
+#include "job/job_report.h"
 
 namespace talvek {
-
-// How the loop ended. failure is None, ReadFailed, WriteFailed, SourceChanged
-// or Stopped; for the first two, operation and error say which call failed.
-// bytes: how many were written.
-struct LoopOutcome {
-  JobFailure failure = JobFailure::None;
-  std::string operation;
-  int error = 0;
-  uint64_t bytes = 0;
-};
 
 // What a job reads: the source, or, when the source itself is written in
 // place, the journal's copy of it, which holds the source's bytes followed
@@ -32,8 +21,12 @@ struct FillInput {
 // Transforms `in` into `out`. `total` is the size the source had when the
 // job looked: reading more or fewer bytes from it means the file changed. A
 // copy is read for exactly `total` bytes. Progress is reported after every
-// buffer but the last; the caller reports the end once the result is durable.
-LoopOutcome transformFileContents(const FillInput& in, int out, const BlockTransform& transform,
-                                  uint64_t total, const JobProgress& progress);
+// buffer but the last; the caller reports the end once the result is
+// durable. `written` receives the bytes written. False with ReadFailed,
+// WriteFailed (and why), SourceChanged or Stopped in the report, whose path
+// the caller fills in: it knows the files' names.
+bool transformFileContents(const FillInput& in, int out, const BlockTransform& transform,
+                           uint64_t total, const JobProgress& progress, JobReport& report,
+                           uint64_t* written);
 
 }  // namespace talvek

@@ -9,7 +9,6 @@
 
 #include "codec/block_transform.h"
 #include "codec/key_text.h"
-#include "job/job_failure.h"
 #include "job/working_copy.h"
 #include "job/write_destination.h"
 #include "platform/unique_fd.h"
@@ -77,7 +76,7 @@ class Pump {
   }
 
   bool fail(JobFailure failure, const char* operation, const StreamEnd& end, int error) {
-    return failJob(report_, failure, operation, end.name, error);
+    return failJob(report_, failure, end.name, Status::failure(operation, end.name, error));
   }
 
   // Waits until `end` is ready for `events`; false when the job is to stop or
@@ -146,15 +145,17 @@ bool transformFileToStream(const std::string& source, const StreamEnd& output, s
   JobReport& result = freshReport(report, local);
   struct stat before;
   if (::stat(source.c_str(), &before) != 0) {
-    return failJob(result, JobFailure::SourceInvalid, "stat", source, errno);
+    return failJob(result, JobFailure::SourceInvalid, source, Status::failure("stat", source, errno));
   }
-  if (!S_ISREG(before.st_mode)) return failJob(result, JobFailure::SourceInvalid, "stat", source);
+  if (!S_ISREG(before.st_mode)) return failJob(result, JobFailure::SourceInvalid, source);
   if (keyText.empty()) return failJob(result, JobFailure::EmptyKey);
 
   const UniqueFd in = openRegularFileForReading(source);
-  if (!in.valid()) return failJob(result, JobFailure::SourceInvalid, "open", source, errno);
+  if (!in.valid()) {
+    return failJob(result, JobFailure::SourceInvalid, source, Status::failure("open", source, errno));
+  }
   if (::fstat(in.get(), &before) != 0) {
-    return failJob(result, JobFailure::SourceInvalid, "fstat", source, errno);
+    return failJob(result, JobFailure::SourceInvalid, source, Status::failure("fstat", source, errno));
   }
   const BlockTransform transform(prepareKeyText(std::move(keyText)), encode);
   const StreamEnd from{in.get(), source};
@@ -162,7 +163,7 @@ bool transformFileToStream(const std::string& source, const StreamEnd& output, s
   if (!pump.run(transform)) return false;
   // Bytes that changed under the reader make a mix of two versions.
   if (pump.moved() != static_cast<uint64_t>(before.st_size) || !sourceUnchanged(in.get(), before)) {
-    return failJob(result, JobFailure::SourceChanged, "", source);
+    return failJob(result, JobFailure::SourceChanged, source);
   }
   return true;
 }
@@ -183,12 +184,12 @@ bool transformStreamToFile(const StreamEnd& input, const std::string& destinatio
   // anywhere else.
   return writeDestination(
       job,
-      [&](const FillInput&, int out) {
-        JobReport detail;
+      [&](const FillInput&, int out, JobReport& report, uint64_t* written) {
         const StreamEnd to{out, destination};  // the pump keeps a reference
-        Pump pump(input, to, progress, 0, detail);
-        pump.run(transform);
-        return LoopOutcome{detail.failure, detail.operation, detail.error, pump.moved()};
+        Pump pump(input, to, progress, 0, report);
+        const bool done = pump.run(transform);
+        *written = pump.moved();
+        return done;
       },
       result, progress);
 }

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include "job/destination.h"
-#include "job/job_failure.h"
 #include "job/journal.h"
 #include "platform/atomic_file.h"
 #include "platform/file_lock.h"
@@ -15,19 +14,29 @@
 namespace talvek {
 namespace {
 
-// Fills the report from a failed fill: reading concerns the source, writing
-// the destination.
-bool failFill(JobReport& report, const DestinationJob& job, const LoopOutcome& loop) {
+// Runs the fill and names the file a failure concerns: reading concerns the
+// source, writing the destination.
+bool runFill(const FillResult& fill, const FillInput& in, int out, const DestinationJob& job,
+             JobReport& report, uint64_t* written) {
+  if (fill(in, out, report, written)) return true;
   const bool readSide =
-      loop.failure == JobFailure::ReadFailed || loop.failure == JobFailure::SourceChanged;
-  return failJob(report, loop.failure, loop.operation.c_str(),
-                 readSide ? job.sourceName : job.destination, loop.error);
+      report.failure == JobFailure::ReadFailed || report.failure == JobFailure::SourceChanged;
+  if (report.failure != JobFailure::Stopped) {
+    report.path = readSide ? job.sourceName : job.destination;
+  }
+  return false;
 }
 
 // A failure of the system about the destination, named as the caller named it.
 bool failDestination(JobReport& report, JobFailure failure, const DestinationJob& job,
                      const Status& status) {
-  return failJob(report, failure, status.operation(), job.destination, status.error());
+  return failJob(report, failure, job.destination, status);
+}
+
+// A failure of a call on the destination, with errno as the call left it.
+bool failDestinationCall(JobReport& report, const DestinationJob& job, const char* operation) {
+  return failJob(report, JobFailure::WriteFailed, job.destination,
+                 Status::failure(operation, job.destination, errno));
 }
 
 bool destinationIsSource(const DestinationJob& job, const TargetFile& target) {
@@ -36,19 +45,16 @@ bool destinationIsSource(const DestinationJob& job, const TargetFile& target) {
 
 // What ends every fill the same way: the result cut to its length and
 // synced, the source unchanged, and the last word of the progress callback.
-bool finishFill(const DestinationJob& job, int out, const LoopOutcome& loop, bool sourceIsCopy,
+bool finishFill(const DestinationJob& job, int out, uint64_t written, bool sourceIsCopy,
                 JobReport& report, const JobProgress& progress) {
-  if (loop.failure != JobFailure::None) return failFill(report, job, loop);
-  if (::ftruncate(out, static_cast<off_t>(loop.bytes)) != 0) {
-    return failJob(report, JobFailure::WriteFailed, "truncate", job.destination, errno);
+  if (::ftruncate(out, static_cast<off_t>(written)) != 0) {
+    return failDestinationCall(report, job, "truncate");
   }
-  if (::fsync(out) != 0) {
-    return failJob(report, JobFailure::WriteFailed, "fsync", job.destination, errno);
-  }
+  if (::fsync(out) != 0) return failDestinationCall(report, job, "fsync");
   if (job.source >= 0 && !sourceIsCopy && !sourceUnchanged(job.source, job.sourceStat)) {
-    return failJob(report, JobFailure::SourceChanged, "", job.sourceName);
+    return failJob(report, JobFailure::SourceChanged, job.sourceName);
   }
-  if (progress && !progress(loop.bytes, job.expectedSize())) {
+  if (progress && !progress(written, job.expectedSize())) {
     return failJob(report, JobFailure::Stopped);
   }
   return true;
@@ -62,13 +68,14 @@ bool writeNewInPlace(const DestinationJob& job, const TargetFile& target, const 
   UniqueFd out = target.reopen(O_WRONLY | O_CREAT | O_EXCL, &status, job.newFileMode);
   if (!out.valid()) {
     const JobFailure failure =
-        status.error() == EEXIST ? JobFailure::DestinationExists : JobFailure::WriteFailed;
+        status.is(Condition::Exists) ? JobFailure::DestinationExists : JobFailure::WriteFailed;
     return failDestination(report, failure, job, status);
   }
-  const LoopOutcome loop = fill(FillInput{job.source, false}, out.get());
-  if (finishFill(job, out.get(), loop, false, report, progress)) {
+  uint64_t written = 0;
+  if (runFill(fill, FillInput{job.source, false}, out.get(), job, report, &written) &&
+      finishFill(job, out.get(), written, false, report, progress)) {
     if (out.close()) return true;
-    failJob(report, JobFailure::WriteFailed, "close", job.destination, errno);
+    failDestinationCall(report, job, "close");
   }
   out.reset();
   (void)::unlinkat(target.directory(), target.name().c_str(), 0);
@@ -86,10 +93,7 @@ void undoInPlace(const TargetFile& target, Journal& journal, int out, bool isSou
     out = reopened.get();
   }
   if (out >= 0 && journal.restoreInto(out).ok()) {
-    if (Status removed = journal.dispose(); !removed.ok()) {
-      report.leftOver = removed.path();
-      report.leftOverError = removed.error();
-    }
+    report.leftOver = journal.dispose();
     return;
   }
   std::string kept;
@@ -111,10 +115,8 @@ bool writeInPlace(const DestinationJob& job, const TargetFile& target, const Fil
   const UniqueFd held = target.reopen(O_RDONLY, &status);
   if (!held.valid()) return failDestination(report, JobFailure::WorkingCopy, job, status);
   status = lockExclusive(held.get(), kBusyDestinationWait, keepGoing);
-  if (status.error() == ECANCELED) return failJob(report, JobFailure::Stopped);
-  if (status.error() == EWOULDBLOCK) {
-    return failJob(report, JobFailure::DestinationBusy, "", job.destination);
-  }
+  if (status.is(Condition::Cancelled)) return failJob(report, JobFailure::Stopped);
+  if (status.is(Condition::Busy)) return failJob(report, JobFailure::DestinationBusy, job.destination);
   if (!status.ok()) return failDestination(report, JobFailure::WriteFailed, job, status);
 
   // The old bytes are whole and synced in the journal before a single one
@@ -123,13 +125,13 @@ bool writeInPlace(const DestinationJob& job, const TargetFile& target, const Fil
   Journal journal;
   status = journal.create(journalDirectory());
   if (status.ok()) status = journal.copyFrom(held.get(), static_cast<uint64_t>(old.st_size), keepGoing);
-  if (status.error() == ECANCELED) return failJob(report, JobFailure::Stopped);
+  if (status.is(Condition::Cancelled)) return failJob(report, JobFailure::Stopped);
   if (!status.ok()) {
-    return failJob(report, JobFailure::WorkingCopy, status.operation(),
-                   status.path().empty() ? job.destination : status.path(), status.error());
+    return failJob(report, JobFailure::WorkingCopy,
+                   status.path().empty() ? job.destination : status.path(), status);
   }
   if (isSource && !sourceUnchanged(job.source, job.sourceStat)) {
-    return failJob(report, JobFailure::SourceChanged, "", job.sourceName);
+    return failJob(report, JobFailure::SourceChanged, job.sourceName);
   }
   JournalRecord record;
   record.path = target.absolutePath();
@@ -141,8 +143,7 @@ bool writeInPlace(const DestinationJob& job, const TargetFile& target, const Fil
   status = journal.seal(std::move(record));
   if (!status.ok()) {
     (void)journal.dispose();
-    return failJob(report, JobFailure::WorkingCopy, status.operation(), status.path(),
-                   status.error());
+    return failJob(report, JobFailure::WorkingCopy, status.path(), status);
   }
 
   // Through the descriptor of the very file the journal protects: a
@@ -150,7 +151,7 @@ bool writeInPlace(const DestinationJob& job, const TargetFile& target, const Fil
   // gets its mode back from the journal if the job fails.
   UniqueFd out = target.reopen(O_WRONLY, &status);
   bool madeWritable = false;
-  if (!out.valid() && status.error() == EACCES && target.mayChangeMode()) {
+  if (!out.valid() && status.is(Condition::AccessDenied) && target.mayChangeMode()) {
     madeWritable = ::fchmod(held.get(), old.st_mode | S_IWUSR) == 0;
     if (madeWritable) out = target.reopen(O_WRONLY, &status);
   }
@@ -160,16 +161,15 @@ bool writeInPlace(const DestinationJob& job, const TargetFile& target, const Fil
     (void)journal.dispose();
     return failDestination(report, JobFailure::WriteFailed, job, status);
   }
-  const LoopOutcome loop = fill(FillInput{isSource ? journal.fd() : job.source, isSource}, out.get());
-  if (finishFill(job, out.get(), loop, isSource, report, progress)) {
+  uint64_t written = 0;
+  const FillInput in{isSource ? journal.fd() : job.source, isSource};
+  if (runFill(fill, in, out.get(), job, report, &written) &&
+      finishFill(job, out.get(), written, isSource, report, progress)) {
     if (out.close()) {
-      if (Status removed = journal.dispose(); !removed.ok()) {
-        report.leftOver = removed.path();
-        report.leftOverError = removed.error();
-      }
+      report.leftOver = journal.dispose();
       return true;
     }
-    failJob(report, JobFailure::WriteFailed, "close", job.destination, errno);
+    failDestinationCall(report, job, "close");
   }
   undoInPlace(target, journal, out.get(), isSource, report);
   return false;
@@ -179,31 +179,28 @@ bool writeInPlace(const DestinationJob& job, const TargetFile& target, const Fil
 // complete.
 bool writeBeside(const DestinationJob& job, AtomicFile& out, const FillResult& fill,
                  JobReport& report, const JobProgress& progress) {
-  if (!reserveFileSpace(out.fd(), job.expectedSize())) {
-    return failJob(report, JobFailure::WriteFailed, "allocate", job.destination, errno);
-  }
-  const LoopOutcome loop = fill(FillInput{job.source, false}, out.fd());
-  if (loop.failure != JobFailure::None) return failFill(report, job, loop);
+  if (!reserveFileSpace(out.fd(), job.expectedSize())) return failDestinationCall(report, job, "allocate");
+  uint64_t written = 0;
+  if (!runFill(fill, FillInput{job.source, false}, out.fd(), job, report, &written)) return false;
   if (job.source >= 0 && !sourceUnchanged(job.source, job.sourceStat)) {
-    return failJob(report, JobFailure::SourceChanged, "", job.sourceName);
+    return failJob(report, JobFailure::SourceChanged, job.sourceName);
   }
   if (Status synced = out.sync(); !synced.ok()) {
     return failDestination(report, JobFailure::WriteFailed, job, synced);
   }
   // The last moment to stop: once named, the result is in place.
-  if (progress && !progress(loop.bytes, job.expectedSize())) {
+  if (progress && !progress(written, job.expectedSize())) {
     return failJob(report, JobFailure::Stopped);
   }
   if (Status committed = out.commit(); !committed.ok()) {
     // Something took the destination's name while the job ran.
-    if (committed.error() == EEXIST) {
-      return failJob(report, JobFailure::DestinationExists, "", job.destination);
+    if (committed.is(Condition::Exists)) {
+      return failJob(report, JobFailure::DestinationExists, job.destination);
     }
     return failDestination(report, JobFailure::WriteFailed, job, committed);
   }
   if (out.attributesError() != 0) {
-    report.attributesError = out.attributesError();
-    report.path = job.destination;
+    report.attributesLost = Status::failure("setxattr", job.destination, out.attributesError());
   }
   return true;
 }
@@ -237,8 +234,9 @@ bool writeDestination(const DestinationJob& job, const FillResult& fill, JobRepo
     return failDestination(report, JobFailure::WriteFailed, job, opened);
   }
   if (target.exists() && !target.isRegular()) {
-    return failJob(report, JobFailure::WriteFailed, "open", job.destination,
-                   S_ISDIR(target.status().st_mode) ? EISDIR : EINVAL);
+    return failJob(report, JobFailure::WriteFailed, job.destination,
+                   Status::failure("open", job.destination,
+                                   S_ISDIR(target.status().st_mode) ? EISDIR : EINVAL));
   }
   // A rename would split a file with several names, and would hand someone
   // else's file over to this process's user: those are written in place.
@@ -255,7 +253,7 @@ bool writeDestination(const DestinationJob& job, const FillResult& fill, JobRepo
     const Status opened = out.open(target.duplicate(), options);
     if (opened.ok()) return writeBeside(job, out, fill, report, progress);
     // Anything but a directory that takes no new file is a failure.
-    if (opened.error() != EACCES && opened.error() != EPERM) {
+    if (!opened.is(Condition::AccessDenied)) {
       return failDestination(report, JobFailure::WriteFailed, job, opened);
     }
   }

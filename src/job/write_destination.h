@@ -36,8 +36,10 @@ struct DestinationJob {
   }
 };
 
-// Writes the whole result from offset 0 of `out`.
-using FillResult = std::function<LoopOutcome(const FillInput& in, int out)>;
+// Writes the whole result from offset 0 of `out`, as transformFileContents
+// does: false with the failure (but not yet its path) in the report.
+using FillResult =
+    std::function<bool(const FillInput& in, int out, JobReport& report, uint64_t* written)>;
 
 // How long a job waits for another job that writes the same file in place.
 inline constexpr std::chrono::milliseconds kBusyDestinationWait{2000};

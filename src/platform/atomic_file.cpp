@@ -13,6 +13,7 @@
 #include "platform/random_name.h"
 #include "platform/target_file.h"
 #include "platform/unnamed_file.h"
+#include "platform/posix/errno_status.h"
 
 namespace talvek {
 namespace {
@@ -115,7 +116,7 @@ Status AtomicFile::open(TargetFile target, const Options& options) {
     if (result != 0 && (errno == EINVAL || errno == ENOSYS)) {
       result = ::faccessat(target_.directory(), target_.name().c_str(), W_OK, AT_EACCESS);
     }
-    if (result != 0) return fail(Status::fromErrno("open", path));
+    if (result != 0) return fail(errnoStatus("open", path));
   }
   if (options_.keepTargetMetadata) {
     mode_ = (st.st_mode & 07777) | (mayMakeWritable ? S_IWUSR : 0);
@@ -135,7 +136,7 @@ Status AtomicFile::createNewFile() {
     return {};
   }
   if (!unnamedFilesUnsupported(unnamed)) {
-    return fail(Status::failure("create", path, unnamed.error()));
+    return fail(unnamed.about(path));
   }
   const std::string stem = "." + target_.name().substr(0, kMaxNameStem) + ".";
   for (int draw = 0; draw < kMaxNameDraws; ++draw) {
@@ -149,12 +150,12 @@ Status AtomicFile::createNewFile() {
     }
     if (errno != EEXIST) break;
   }
-  return fail(Status::fromErrno("create", path));
+  return fail(errnoStatus("create", path));
 }
 
 Status AtomicFile::write(const void* data, size_t size) {
   if (!fd_.valid()) return fail(Status::failure("write", target_.resolvedPath(), EBADF));
-  if (!writeAll(fd_.get(), data, size)) return fail(Status::fromErrno("write", target_.resolvedPath()));
+  if (!writeAll(fd_.get(), data, size)) return fail(errnoStatus("write", target_.resolvedPath()));
   return {};
 }
 
@@ -200,15 +201,15 @@ Status AtomicFile::sync() {
   // After the owner, which may clear attributes tied to it, and before the
   // mode, which then agrees with a copied access list.
   if (options_.keepTargetMetadata && target_.exists()) copyTargetAttributes();
-  if (::fchmod(fd_.get(), mode_) != 0) return fail(Status::fromErrno("chmod", path));
-  if (::fsync(fd_.get()) != 0) return fail(Status::fromErrno("fsync", path));
+  if (::fchmod(fd_.get(), mode_) != 0) return fail(errnoStatus("chmod", path));
+  if (::fsync(fd_.get()) != 0) return fail(errnoStatus("fsync", path));
   synced_ = true;
   return {};
 }
 
 Status AtomicFile::linkUnder(const std::string& name) {
   const Status named = nameUnnamedFile(fd_.get(), target_.directory(), name);
-  return named.ok() ? named : Status::failure("link", target_.resolvedPath(), named.error());
+  return named.ok() ? named : named.about(target_.resolvedPath());
 }
 
 Status AtomicFile::name() {
@@ -232,7 +233,7 @@ Status AtomicFile::name() {
     if (!existed) {
       // The name is taken only if nothing has taken it meanwhile.
       Status linked = linkUnder(target);
-      if (linked.ok() || linked.error() != EEXIST || options_.onlyTheFileChecked) return linked;
+      if (linked.ok() || !linked.is(Condition::Exists) || options_.onlyTheFileChecked) return linked;
     }
     // A name to rename from: no call puts an unnamed file over another.
     const std::string stem = "." + target.substr(0, kMaxNameStem) + ".";
@@ -241,7 +242,7 @@ Status AtomicFile::name() {
       const Status linked = linkUnder(hidden);
       if (linked.ok()) {
         temporaryName_ = std::move(hidden);
-      } else if (linked.error() != EEXIST || draw + 1 >= kMaxNameDraws) {
+      } else if (!linked.is(Condition::Exists) || draw + 1 >= kMaxNameDraws) {
         return linked;
       }
     }
@@ -252,21 +253,21 @@ Status AtomicFile::name() {
       temporaryName_.clear();
       return {};
     }
-    if (errno != EINVAL && errno != ENOSYS) return Status::fromErrno("rename", path);
+    if (errno != EINVAL && errno != ENOSYS) return errnoStatus("rename", path);
     // No such rename here: a hard link takes a name only if it is free.
     if (::linkat(directory, from, directory, target.c_str(), 0) == 0) {
       (void)::unlinkat(directory, from, 0);
       temporaryName_.clear();
       return {};
     }
-    if (errno == EEXIST) return Status::fromErrno("link", path);
+    if (errno == EEXIST) return errnoStatus("link", path);
     // No hard links either: the last look is all there is.
     if (target_.naming() != TargetFile::Naming::Nothing) {
       return Status::failure("rename", path, EEXIST);
     }
   }
   if (::renameat(directory, from, directory, target.c_str()) != 0) {
-    return Status::fromErrno("rename", path);
+    return errnoStatus("rename", path);
   }
   temporaryName_.clear();
   return {};
@@ -277,7 +278,7 @@ Status AtomicFile::commit() {
   // A named file is closed first, so that a close that loses writes (some
   // network file systems) is found before it replaces anything. An unnamed
   // one is named through its descriptor.
-  if (!unnamed_ && !fd_.close()) return fail(Status::fromErrno("close", target_.resolvedPath()));
+  if (!unnamed_ && !fd_.close()) return fail(errnoStatus("close", target_.resolvedPath()));
   if (Status named = name(); !named.ok()) return fail(named);
   fd_.reset();
   (void)syncDirectory(target_.directory());

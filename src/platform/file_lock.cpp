@@ -5,6 +5,8 @@
 
 #include <thread>
 
+#include "platform/posix/errno_status.h"
+
 namespace talvek {
 namespace {
 
@@ -24,7 +26,7 @@ Status lockExclusive(int fd, std::chrono::milliseconds wait,
     if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return {};
     if (errno == EINTR) continue;
     if (locksUnsupported(errno)) return {};
-    if (errno != EWOULDBLOCK) return Status::fromErrno("lock");
+    if (errno != EWOULDBLOCK) return errnoStatus("lock");
     if (keepGoing && !keepGoing()) return Status::failure("lock", {}, ECANCELED);
     if (std::chrono::steady_clock::now() >= deadline) return Status::failure("lock", {}, EWOULDBLOCK);
     std::this_thread::sleep_for(kPollStep);

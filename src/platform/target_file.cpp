@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/file_status.h"
+#include "platform/posix/errno_status.h"
 
 namespace talvek {
 namespace {
@@ -39,11 +40,11 @@ Status TargetFile::open(const std::string& path) {
   if (name_.empty() || name_ == "." || name_ == "..") return Status::failure("open", path, EISDIR);
   directory_.reset(
       ::open(parentDirectory(resolved_).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-  if (!directory_.valid()) return Status::fromErrno("open", path);
+  if (!directory_.valid()) return errnoStatus("open", path);
   if (::fstatat(directory_.get(), name_.c_str(), &status_, AT_SYMLINK_NOFOLLOW) == 0) {
     exists_ = true;
   } else if (errno != ENOENT) {
-    return Status::fromErrno("stat", path);
+    return errnoStatus("stat", path);
   }
   return {};
 }
@@ -79,12 +80,12 @@ UniqueFd TargetFile::reopen(int flags, Status* status, mode_t mode) const {
   UniqueFd fd(::openat(directory_.get(), name_.c_str(),
                        flags | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC | O_NONBLOCK, mode));
   if (!fd.valid()) {
-    *status = Status::fromErrno("open", resolved_);
+    *status = errnoStatus("open", resolved_);
     return fd;
   }
   struct stat now;
   if (::fstat(fd.get(), &now) != 0) {
-    *status = Status::fromErrno("stat", resolved_);
+    *status = errnoStatus("stat", resolved_);
     return UniqueFd();
   }
   const bool created = (flags & O_CREAT) != 0;
@@ -94,7 +95,7 @@ UniqueFd TargetFile::reopen(int flags, Status* status, mode_t mode) const {
   }
   const int fileFlags = ::fcntl(fd.get(), F_GETFL);
   if (fileFlags < 0 || ::fcntl(fd.get(), F_SETFL, fileFlags & ~O_NONBLOCK) != 0) {
-    *status = Status::fromErrno("fcntl", resolved_);
+    *status = errnoStatus("fcntl", resolved_);
     return UniqueFd();
   }
   *status = {};

@@ -4,6 +4,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "platform/posix/errno_status.h"
+
 namespace talvek {
 namespace {
 
@@ -35,7 +37,7 @@ Status nameUnnamedFile(int file, int directory, const std::string& name) {
   } else {
     result = ::linkat(file, "", directory, name.c_str(), AT_EMPTY_PATH);
   }
-  if (result != 0) return Status::fromErrno("link");
+  if (result != 0) return errnoStatus("link");
   return {};
 }
 

@@ -23,7 +23,7 @@ Status nameUnnamedFile(int file, int directory, const std::string& name);
 // Whether a failure of createUnnamedFile means "not here" rather than
 // "failed": the caller then makes a named file instead.
 inline bool unnamedFilesUnsupported(const Status& status) {
-  return status.error() == EOPNOTSUPP;
+  return status.is(Condition::Unsupported);
 }
 
 }  // namespace talvek

@@ -201,7 +201,7 @@ TEST(JobFailureTextTest, SaysWhyAndNamesWhatTheKeptCopyHolds) {
   report.failure = JobFailure::WriteFailed;
   EXPECT_EQ(jobFailureText(report), "The destination could not be written!");
   report.path = "/home/u/a.tc";
-  report.error = ENOSPC;
+  report.why = Status::failure("write", "/home/u/a.tc", ENOSPC);
   const std::string plain = jobFailureText(report);
   EXPECT_EQ(plain, "The destination could not be written! (/home/u/a.tc: No space left on device)");
   report.path.clear();
@@ -218,7 +218,7 @@ TEST(JobFailureTextTest, SaysWhyAndNamesWhatTheKeptCopyHolds) {
 
   report = JobReport{};
   report.path = "/home/u/a.tc";
-  report.attributesError = EPERM;
+  report.attributesLost = Status::failure("setxattr", "/home/u/a.tc", EPERM);
   EXPECT_EQ(attributesLostText(report),
             "The destination's extended attributes could not be kept! (/home/u/a.tc: Operation "
             "not permitted)");
@@ -228,10 +228,9 @@ TEST(JobFailureTextTest, SaysWhyAndNamesWhatTheKeptCopyHolds) {
   report = JobReport{};
   report.failure = JobFailure::WriteFailed;
   report.path = "/a";
-  report.error = EIO;
+  report.why = Status::failure("write", "/a", EIO);
   report.keptCopy = "/k";
-  report.leftOver = "/j";
-  report.leftOverError = EACCES;
+  report.leftOver = Status::failure("remove", "/j", EACCES);
   EXPECT_EQ(jobFailureText(report, show),
             "The destination could not be written! (</a>: Input/output error)\nThe destination's "
             "old contents are kept in:\n</k>\nThe job's journal, zeroed, could not be "

@@ -185,7 +185,7 @@ TEST_F(TransformCommandsTest, AFailedJobRestoresTheCursorBeepsAndSaysWhatFailed)
 
   next.failure = JobFailure::WriteFailed;
   next.path = dir_.file("out");
-  next.error = ENOSPC;
+  next.why = Status::failure("write", dir_.file("out"), ENOSPC);
   next.keptCopy = "/tmp/abcdefgh.ijk";
   window_.messages.clear();
   EXPECT_EQ(dialog_->onEncode(), CommandResult::Failed);
@@ -205,7 +205,7 @@ TEST_F(TransformCommandsTest, AFailedJobRestoresTheCursorBeepsAndSaysWhatFailed)
 
   // Success that could not keep the old file's attributes says so.
   next = JobReport{};
-  next.attributesError = EPERM;
+  next.attributesLost = Status::failure("setxattr", dir_.file("out"), EPERM);
   dialog_->setTransformJob([&](std::string, std::string, std::string, bool, bool, JobReport* report,
                                const JobProgress&) {
     *report = next;
@@ -218,8 +218,7 @@ TEST_F(TransformCommandsTest, AFailedJobRestoresTheCursorBeepsAndSaysWhatFailed)
 
   // So does one that could not remove its journal.
   next = JobReport{};
-  next.leftOver = "/state/job-x.journal";
-  next.leftOverError = EACCES;
+  next.leftOver = Status::failure("remove", "/state/job-x.journal", EACCES);
   window_.messages.clear();
   EXPECT_EQ(dialog_->onEncode(), CommandResult::Done);
   ASSERT_EQ(window_.messages.size(), 1u);

@@ -42,7 +42,7 @@ void ScenarioTest::expectPromisedState(const Scenario& scenario, bool done,
     EXPECT_NE(report.failure, JobFailure::None);
     const bool aCheck = report.failure == JobFailure::SourceInvalid ||
                         report.failure == JobFailure::DestinationInvalid;
-    EXPECT_TRUE(aCheck || report.error != 0) << "no reason given";
+    EXPECT_TRUE(aCheck || !report.why.ok()) << "no reason given";
     if (!report.keptCopy.empty()) {
       EXPECT_TRUE(readFile(report.keptCopy) == before(scenario))
           << "the kept copy is not the old bytes";

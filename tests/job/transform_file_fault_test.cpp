@@ -44,7 +44,7 @@ int jobWithWritesFailingPartWay(const std::string& source, const std::string& de
     if (!limited) return 99;
     if (ok) return 98;
     // Why: the limit, on the destination as the caller named it.
-    if (report.error != EFBIG || report.path != destination) return 97;
+    if (report.why.code() != EFBIG || report.path != destination) return 97;
     return static_cast<int>(report.failure) + (report.keptCopy.empty() ? 0 : 100);
   });
   EXPECT_TRUE(WIFEXITED(status));
@@ -112,7 +112,7 @@ TEST_F(JobTest, NeedsNoRoomElsewhereUnlessItWritesInPlace) {
     if (!transformFile(file("new"), file("new"), kKey, false, true, &report)) return 92;
     // Several names: written in place, which needs a journal that cannot be made.
     if (transformFile(file("src"), file("dst"), kKey, true, true, &report)) return 93;
-    if (report.path != root_.file("state/Brellam") || report.error != EACCES) return 94;
+    if (report.path != root_.file("state/Brellam") || report.why.code() != EACCES) return 94;
     return static_cast<int>(report.failure);
   });
   ASSERT_TRUE(WIFEXITED(status));
@@ -127,7 +127,7 @@ TEST_F(JobTest, NeedsNoRoomElsewhereUnlessItWritesInPlace) {
     if (!limitFileSize(kLimit)) return 99;
     JobReport report;
     if (transformFile(file("src"), file("src"), kKey, true, true, &report)) return 98;
-    return static_cast<int>(report.failure) + (report.error == EFBIG ? 0 : 50);
+    return static_cast<int>(report.failure) + (report.why.code() == EFBIG ? 0 : 50);
   });
   ASSERT_TRUE(WIFEXITED(limited));
   EXPECT_EQ(WEXITSTATUS(limited), static_cast<int>(JobFailure::WorkingCopy));

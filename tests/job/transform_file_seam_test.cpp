@@ -86,7 +86,7 @@ TEST_F(JobSeamTest, SyncsTheResultBeforeItCountsAndTheBackupBeforeOverwriting) {
       EXPECT_FALSE(run(expect.scenario, &report));
     }
     EXPECT_EQ(report.failure, expect.failure);
-    EXPECT_EQ(report.operation, "fsync");
+    EXPECT_STREQ(report.why.operation(), "fsync");
     expectPromisedState(expect.scenario, false, report);
   }
   // A renamed result: the file, then its directory so that the name lasts.
@@ -114,7 +114,7 @@ TEST_F(JobSeamTest, AFailureNamesTheDestinationAsGivenNotTheFileBehindALink) {
     }
     EXPECT_EQ(report.failure, JobFailure::WriteFailed);
     EXPECT_EQ(report.path, file("link"));
-    EXPECT_EQ(report.error, EIO);
+    EXPECT_EQ(report.why.code(), EIO);
     EXPECT_TRUE(test::readFile(file("dst")) == old_);
     expectNoStrayFiles({"src", "dst", "link"});
   }
@@ -139,7 +139,7 @@ TEST_F(JobSeamTest, WritesThatFailFromSomePointOnKeepTheOldBytesInACopy) {
     }
     EXPECT_FALSE(done);
     EXPECT_EQ(report.failure, JobFailure::WriteFailed);
-    EXPECT_EQ(report.error, ENOSPC);
+    EXPECT_EQ(report.why.code(), ENOSPC);
     EXPECT_EQ(report.path, file(scenario.destination));
     ASSERT_FALSE(report.keptCopy.empty());
     EXPECT_EQ(report.keptContent, scenario.destination == std::string("src")
@@ -160,9 +160,9 @@ TEST_F(JobSeamTest, AJournalThatCannotBeRemovedIsNamedZeroedAndLaterDropped) {
       EXPECT_TRUE(run(scenario, &report));
     }
     EXPECT_TRUE(test::readFile(file(scenario.destination)) == encoded_);
-    ASSERT_EQ(report.leftOverError, EACCES);
-    ASSERT_EQ(report.leftOver.rfind(journals() + "/job-", 0), 0u) << report.leftOver;
-    const std::string left = test::readFile(report.leftOver);
+    ASSERT_EQ(report.leftOver.code(), EACCES);
+    ASSERT_EQ(report.leftOver.path().rfind(journals() + "/job-", 0), 0u) << report.leftOver.path();
+    const std::string left = test::readFile(report.leftOver.path());
     EXPECT_EQ(left.find_first_not_of('\0'), std::string::npos) << "not zeroed";
     // Blank, it undoes nothing and goes without a word.
     EXPECT_TRUE(recoverInterruptedJobs(journals()).empty());

@@ -241,7 +241,7 @@ TEST_F(JobTest, KeepsAReplacedFilesAttributesAndGivesANewOneTheSourcesMode) {
   }
   JobReport report;
   ASSERT_TRUE(transformFile(file("src"), file("dst"), kKey, true, true, &report));
-  EXPECT_EQ(report.attributesError, 0);
+  EXPECT_TRUE(report.attributesLost.ok());
   EXPECT_TRUE(test::readFile(file("dst")) == test::expectedTransform(data, kKey, true));
   EXPECT_EQ(attribute(file("dst"), "user.talvek.note"), "kept");
   EXPECT_EQ(attribute(file("dst"), "system.posix_acl_access"), acl);

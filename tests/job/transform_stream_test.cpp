@@ -104,23 +104,23 @@ TEST_F(JobTest, StreamFailuresNameTheEndAndTheReason) {
                                &report));
   ::signal(SIGPIPE, old);
   EXPECT_EQ(report.failure, JobFailure::WriteFailed);
-  EXPECT_EQ(report.operation, "write");
+  EXPECT_STREQ(report.why.operation(), "write");
   EXPECT_EQ(report.path, "standard output");
-  EXPECT_EQ(report.error, EPIPE);
+  EXPECT_EQ(report.why.code(), EPIPE);
 
   const UniqueFd directory(::open(files().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   const UniqueFd out = openForWriting(file("out"));
   EXPECT_FALSE(transformStream({directory.get(), "standard input"}, {out.get(), "out"}, kKey, true,
                                &report));
   EXPECT_EQ(report.failure, JobFailure::ReadFailed);
-  EXPECT_EQ(report.operation, "read");
+  EXPECT_STREQ(report.why.operation(), "read");
   EXPECT_EQ(report.path, "standard input");
-  EXPECT_EQ(report.error, EISDIR);
+  EXPECT_EQ(report.why.code(), EISDIR);
 
   EXPECT_FALSE(transformFileToStream(file("missing"), {out.get(), "out"}, kKey, true, &report));
   EXPECT_EQ(report.failure, JobFailure::SourceInvalid);
   EXPECT_EQ(report.path, file("missing"));
-  EXPECT_EQ(report.error, ENOENT);
+  EXPECT_EQ(report.why.code(), ENOENT);
 
   // Checks that need no input come before any byte is read.
   ASSERT_EQ(::lseek(in.get(), 0, SEEK_SET), 0);

@@ -104,8 +104,8 @@ TEST(AtomicFile, RefusesWhatCannotBeReplaced) {
   test::TempDir dir;
   ASSERT_EQ(::mkdir(dir.file("sub").c_str(), 0755), 0);
   AtomicFile file;
-  EXPECT_EQ(file.open(dir.file("sub")).error(), EISDIR);
-  EXPECT_EQ(file.open(dir.file("missing/file")).error(), ENOENT);
+  EXPECT_EQ(file.open(dir.file("sub")).code(), EISDIR);
+  EXPECT_EQ(file.open(dir.file("missing/file")).code(), ENOENT);
   EXPECT_EQ(entries(dir.path()), std::set<std::string>{"sub"});
 }
 
@@ -120,7 +120,7 @@ TEST(AtomicFile, RefusesATargetThisProcessMayNotWrite) {
     if (!test::becomeNobody()) return 90;
     AtomicFile file;
     const Status opened = file.open(dir.file("target"));
-    return opened.ok() ? 1 : (opened.error() == EACCES ? 0 : 2);
+    return opened.ok() ? 1 : (opened.code() == EACCES ? 0 : 2);
   });
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
@@ -141,7 +141,7 @@ TEST(AtomicFile, ReplacesAWriteProtectedFileOfItsOwnOnlyWhenAllowed) {
       return 90;
     }
     AtomicFile refused;
-    if (refused.open(target).error() != EACCES) return 1;
+    if (refused.open(target).code() != EACCES) return 1;
     AtomicFile::Options options;
     options.replaceWriteProtected = true;
     AtomicFile file;
@@ -198,7 +198,7 @@ TEST(AtomicFile, ReplacesOnlyTheFileItFoundWhenAskedTo) {
     if (c.committed) {
       EXPECT_EQ(test::readFile(target), "new");
     } else {
-      EXPECT_EQ(committed.error(), EEXIST);
+      EXPECT_EQ(committed.code(), EEXIST);
       EXPECT_EQ(test::pathExists(target) ? test::readFile(target) : "", before);
     }
     const std::set<std::string> left = entries(dir.path());

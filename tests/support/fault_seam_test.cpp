@@ -127,7 +127,7 @@ TEST_F(FaultSeamTest, ReachesTheProjectsLibraries) {
   AtomicFile file;
   ASSERT_TRUE(file.open(temp_.file("target")).ok());
   ASSERT_TRUE(file.write("new", 3).ok());
-  EXPECT_EQ(file.commit().error(), EIO);
+  EXPECT_EQ(file.commit().code(), EIO);
   EXPECT_TRUE(plan.fired(SysCall::Fsync));
   EXPECT_EQ(readFile(temp_.file("target")), "old");
 }

@@ -3,8 +3,6 @@
 // the WindowSystem and shows each refusal as one message box.
 #pragma once
 
-#include <sys/stat.h>
-
 #include <functional>
 #include <string>
 #include <utility>
@@ -133,7 +131,7 @@ class EncoderDialog {
   bool checkDestination(std::string& destination);
   // The key file in use or a protected path.
   bool isNeverADestination(const std::string& path);
-  bool isNeverADestination(const struct stat& file);
+  bool isNeverADestination(const FileInfo& file);
 
   WindowSystem& window_;
   DialogEnvironment environment_;

@@ -1,37 +1,35 @@
 // Encode and Decode with a stream at one end or both (talvek-cli's "-"): the
 // key and path checks of the file command, without the file checks that a
 // stream cannot pass, and a job that reads or writes the stream.
-#include <sys/stat.h>
-
 #include "dialog/dialog_texts.h"
 #include "dialog/encoder_dialog.h"
 #include "dialog/resource_ids.h"
 #include "job/transform_stream.h"
-#include "platform/file_status.h"
+#include "platform/file.h"
 
 namespace talvek {
 
 namespace {
 
-// The device and inode of an open regular file; false for anything else.
-bool regularFileIdentity(int fd, struct stat& st) {
-  return ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+// What an open stream is, when it is a regular file; false for anything else.
+bool regularFileInfo(NativeFile stream, FileInfo& info) {
+  return infoOfNative(stream, &info).ok() && info.regular;
 }
 
-bool isSameFile(const struct stat& a, const std::string& path) {
-  struct stat b;
-  return !path.empty() && ::stat(path.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
-         a.st_ino == b.st_ino;
+bool isSameFile(const FileInfo& a, const std::string& path) {
+  FileInfo b;
+  return !path.empty() && infoOfPath(path, /*followLinks=*/true, &b).ok() &&
+         a.identity == b.identity;
 }
 
 }  // namespace
 
 bool EncoderDialog::isNeverADestination(const std::string& path) {
-  struct stat st;
-  return ::stat(path.c_str(), &st) == 0 && isNeverADestination(st);
+  FileInfo info;
+  return infoOfPath(path, /*followLinks=*/true, &info).ok() && isNeverADestination(info);
 }
 
-bool EncoderDialog::isNeverADestination(const struct stat& file) {
+bool EncoderDialog::isNeverADestination(const FileInfo& file) {
   if (window_.isChecked(IDC_USE_KEY_FILE) && isSameFile(file, window_.controlText(IDC_KEY_FILE))) {
     return true;
   }
@@ -43,26 +41,28 @@ bool EncoderDialog::isNeverADestination(const struct stat& file) {
 
 bool EncoderDialog::checkStreamEnds(const StreamEnds& ends, std::string& source,
                                     std::string& destination) {
-  if (ends.input < 0 && ends.output < 0) return checkSourceAndDestination(source, destination);
-  if (ends.input >= 0) {
+  if (ends.input == kNoFile && ends.output == kNoFile) {
+    return checkSourceAndDestination(source, destination);
+  }
+  if (ends.input != kNoFile) {
     source = ends.inputName;
   } else if (!checkSource(source)) {
     return false;
   }
-  if (ends.output < 0) return checkDestination(destination);
+  if (ends.output == kNoFile) return checkDestination(destination);
 
   // An output stream that is a file was opened by whoever started the
   // command: it must not be the key, nor the file being read, which would be
   // destroyed or, when appended to, never end.
   destination = ends.outputName;
-  struct stat output;
+  FileInfo output;
   bool refused = false;
-  if (regularFileIdentity(ends.output, output)) {
-    struct stat input;
-    const bool readsItself = ends.input >= 0 ? regularFileIdentity(ends.input, input) &&
-                                                   input.st_dev == output.st_dev &&
-                                                   input.st_ino == output.st_ino
-                                             : isSameFile(output, source);
+  if (regularFileInfo(ends.output, output)) {
+    FileInfo input;
+    const bool readsItself = ends.input != kNoFile
+                                 ? regularFileInfo(ends.input, input) &&
+                                       input.identity == output.identity
+                                 : isSameFile(output, source);
     refused = readsItself || isNeverADestination(output);
   }
   if (refused) {
@@ -74,7 +74,7 @@ bool EncoderDialog::checkStreamEnds(const StreamEnds& ends, std::string& source,
 
 CommandResult EncoderDialog::runStreamCommand(bool encode, const StreamEnds& ends,
                                               JobReport* report) {
-  if (ends.input < 0 && ends.output < 0) return runTransformCommand(encode);
+  if (ends.input == kNoFile && ends.output == kNoFile) return runTransformCommand(encode);
   const StreamEnd input{ends.input, ends.inputName};
   const StreamEnd output{ends.output, ends.outputName};
   return runJobCommand(
@@ -84,17 +84,18 @@ CommandResult EncoderDialog::runStreamCommand(bool encode, const StreamEnds& end
       },
       [&, encode](const std::string& source, const std::string& destination, std::string keyText,
                   JobReport& result, const JobProgress& progress) {
-        if (ends.input < 0) {
+        if (ends.input == kNoFile) {
           return transformFileToStream(source, output, std::move(keyText), encode, &result,
                                        progress);
         }
-        if (ends.output < 0) {
+        if (ends.output == kNoFile) {
           return transformStreamToFile(input, destination, std::move(keyText), encode,
                                        /*overwrite=*/true, &result, progress);
         }
         return transformStream(input, output, std::move(keyText), encode, &result, progress);
       },
-      JobEnds{/*sourceIsFile=*/ends.input < 0, /*destinationIsFile=*/ends.output < 0}, report);
+      JobEnds{/*sourceIsFile=*/ends.input == kNoFile, /*destinationIsFile=*/ends.output == kNoFile},
+      report);
 }
 
 }  // namespace talvek

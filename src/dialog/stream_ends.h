@@ -4,13 +4,15 @@
 
 #include <string>
 
+#include "platform/file.h"
+
 namespace talvek {
 
 struct StreamEnds {
-  // Read instead of the source field's file when not -1.
-  int input = -1;
-  // Written instead of the destination field's file when not -1.
-  int output = -1;
+  // Read instead of the source field's file when not kNoFile.
+  NativeFile input = kNoFile;
+  // Written instead of the destination field's file when not kNoFile.
+  NativeFile output = kNoFile;
   // What messages and the job's report call them.
   std::string inputName = "standard input";
   std::string outputName = "standard output";

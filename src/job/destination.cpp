@@ -1,13 +1,9 @@
 #include "job/destination.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "job/wipe_file.h"
+#include "platform/file.h"
+#include "platform/signals_held.h"
 #include "platform/target_file.h"
-#include "platform/unique_fd.h"
 
 namespace talvek {
 namespace {
@@ -18,27 +14,22 @@ namespace {
 // holds back SIGKILL or a power cut; unnamed files are why those leave
 // nothing elsewhere.)
 DestinationState probeByCreating(const TargetFile& target) {
-  sigset_t all;
-  sigset_t previous;
-  sigfillset(&all);
-  ::pthread_sigmask(SIG_BLOCK, &all, &previous);
-  Status status;
-  UniqueFd fd = target.reopen(O_WRONLY | O_CREAT | O_EXCL, &status);
-  const bool created = fd.valid();
-  fd.reset();
+  const SignalsHeld held;
+  File file;
+  const bool created = target.reopen(TargetFile::Access::CreateNew, &file).ok();
+  file.reset();
   if (created) (void)wipeFile(target.resolvedPath(), 1);
-  ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
   return created ? DestinationState::Creatable : DestinationState::NotCreatable;
 }
 
 }  // namespace
 
 DestinationState probeDestination(const std::string& path) {
-  struct stat st;
+  FileInfo info;
   // Anything that exists but is not a regular file (a directory, a FIFO that
   // would block, a device that would be written) is never opened.
-  if (::stat(path.c_str(), &st) == 0) {
-    return S_ISREG(st.st_mode) ? DestinationState::Exists : DestinationState::NotCreatable;
+  if (infoOfPath(path, /*followLinks=*/true, &info).ok()) {
+    return info.regular ? DestinationState::Exists : DestinationState::NotCreatable;
   }
   // A dangling link: writing through it would create its target, so probe that.
   TargetFile target;

@@ -1,14 +1,6 @@
 #include "job/interrupted_jobs.h"
 
-#include <dirent.h>
-#include <errno.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <algorithm>
-
-#include "platform/posix/errno_status.h"
+#include "platform/directory.h"
 #include "platform/file_lock.h"
 #include "platform/target_file.h"
 
@@ -24,24 +16,6 @@ bool isJournalName(const std::string& name) {
          (endsWith(name, kJournalSuffix) || endsWith(name, kPartialSuffix));
 }
 
-// The names in the directory that journals have, in order.
-std::vector<std::string> journalNames(int directory) {
-  std::vector<std::string> names;
-  const int fd = ::openat(directory, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return names;
-  DIR* dir = ::fdopendir(fd);
-  if (dir == nullptr) {
-    ::close(fd);
-    return names;
-  }
-  while (const dirent* entry = ::readdir(dir)) {
-    const std::string name = entry->d_name;
-    if (isJournalName(name)) names.push_back(name);
-  }
-  ::closedir(dir);
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 // Writes the journal's bytes back into its file, if the file is the one
 // the journal names. Busy (EWOULDBLOCK) when another job writes it now.
@@ -51,24 +25,25 @@ Status restoreFile(const Journal& journal, bool* replaced) {
   TargetFile target;
   Status status = target.open(record.path);
   if (!status.ok() && !status.is(Condition::NotFound)) return status;
-  if (!status.ok() || !target.isRegular() || target.status().st_dev != record.device ||
-      target.status().st_ino != record.inode) {
+  const FileIdentity recorded{record.device, record.inode};
+  if (!status.ok() || !target.isRegular() || !(target.info().identity == recorded)) {
     *replaced = true;
-    return Status::failure("open", record.path, ESTALE);
+    return Status::failure("open", record.path, Condition::Replaced);
   }
-  const UniqueFd held = target.reopen(O_RDONLY, &status);
-  if (!held.valid()) return status;
-  if (!tryLockExclusive(held.get())) return Status::failure("lock", record.path, EWOULDBLOCK);
-  UniqueFd out = target.reopen(O_WRONLY, &status);
+  File held;
+  if (status = target.reopen(TargetFile::Access::Read, &held); !status.ok()) return status;
+  if (!tryLockExclusive(held)) return Status::failure("lock", record.path, Condition::Busy);
+  File out;
+  status = target.reopen(TargetFile::Access::Write, &out);
   // The job may have made a write-protected file writable before it died.
-  if (!out.valid() && status.is(Condition::AccessDenied) && target.mayChangeMode()) {
-    if (::fchmod(held.get(), target.status().st_mode | S_IWUSR) != 0) {
-      return errnoStatus("chmod", record.path);
+  if (status.is(Condition::AccessDenied) && target.info().mayChangePermissions) {
+    if (Status moded = held.setPermissions(target.info().permissions | 0200); !moded.ok()) {
+      return moded.about(record.path);
     }
-    out = target.reopen(O_WRONLY, &status);
+    status = target.reopen(TargetFile::Access::Write, &out);
   }
-  if (!out.valid()) return status;
-  return journal.restoreInto(out.get());
+  if (!status.ok()) return status;
+  return journal.restoreInto(out);
 }
 
 // Keeps the journal's bytes as a plain file and says so.
@@ -86,13 +61,14 @@ InterruptedJob keptJob(Journal& journal, InterruptedJob::Outcome outcome, Status
 
 std::vector<InterruptedJob> recoverInterruptedJobs(const std::string& directory) {
   std::vector<InterruptedJob> jobs;
-  UniqueFd handle;
-  if (!openJournalDirectory(directory, &handle, /*create=*/false).ok()) return jobs;
-  for (const std::string& name : journalNames(handle.get())) {
+  PrivateDirectory handle;
+  if (!handle.open(directory, /*create=*/false).ok()) return jobs;
+  for (const std::string& name : handle.names()) {
+    if (!isJournalName(name)) continue;
     Journal journal;
     JournalEnd end = JournalEnd::Blank;
     // Locked by a job that is still running, or gone meanwhile.
-    if (!journal.adopt(handle.get(), directory, name, &end).ok()) continue;
+    if (!journal.adopt(handle, name, &end).ok()) continue;
     // A journal never sealed, or spent: its job had not touched the file
     // yet, or had finished with it.
     if (endsWith(name, kPartialSuffix) || end == JournalEnd::Blank) {

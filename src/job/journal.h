@@ -13,7 +13,8 @@
 
 #include "job/journal_record.h"
 #include "platform/status.h"
-#include "platform/unique_fd.h"
+#include "platform/directory.h"
+#include "platform/file.h"
 
 namespace talvek {
 
@@ -27,11 +28,6 @@ std::string journalDirectory();
 inline constexpr char kJournalPrefix[] = "job-";
 inline constexpr char kJournalSuffix[] = ".journal";
 inline constexpr char kPartialSuffix[] = ".partial";
-
-// Makes the journal directory (owner only) where missing and opens it. Fails
-// with EPERM when it is not this user's or others may write in it: a journal
-// there could be planted to make the program write any file.
-Status openJournalDirectory(const std::string& directory, UniqueFd* handle, bool create);
 
 class Journal {
  public:
@@ -48,8 +44,8 @@ class Journal {
   Status create(const std::string& directory);
 
   // Copies `size` bytes of `from` (from offset 0) into the journal and
-  // computes their checksum, asking keepGoing between pieces (ECANCELED).
-  Status copyFrom(int from, uint64_t size, const std::function<bool()>& keepGoing);
+  // computes their checksum, asking keepGoing between pieces (Cancelled).
+  Status copyFrom(const File& from, uint64_t size, const std::function<bool()>& keepGoing);
 
   // Writes the record (its size and checksum are those of the copy), syncs
   // the journal, names it and syncs the directory: from here on a crash of
@@ -58,7 +54,7 @@ class Journal {
   bool sealed() const { return sealed_; }
 
   // The old bytes, at offsets 0 to size, for reading.
-  int fd() const { return fd_.get(); }
+  const File& file() const { return file_; }
   const JournalRecord& record() const { return record_; }
   // The journal's path while it has a name.
   std::string path() const;
@@ -66,7 +62,7 @@ class Journal {
   // Puts the old bytes back into `out` (a writable descriptor of the file
   // the record names) with its old size, modification time and mode, and
   // syncs it.
-  Status restoreInto(int out) const;
+  Status restoreInto(File& out) const;
 
   // Removes the journal, then zeroes its bytes. Removal first, so that a
   // crash in between leaves no journal that would undo a finished job. A
@@ -79,10 +75,9 @@ class Journal {
   Status keep(std::string* keptPath);
 
   // Takes over a journal left by another process, for recovery: locks it
-  // (EWOULDBLOCK when its job is still running) and reads its record.
-  // `end` says what its end holds; the record is only filled when Sealed.
-  Status adopt(int directory, const std::string& directoryPath, const std::string& name,
-               JournalEnd* end);
+  // (Busy when its job is still running) and reads its record. `end` says
+  // what its end holds; the record is only filled when Sealed.
+  Status adopt(const PrivateDirectory& directory, const std::string& name, JournalEnd* end);
   // Whether the old bytes still have the checksum the record gives.
   Status verify() const;
 
@@ -93,9 +88,8 @@ class Journal {
   Status takeName(const std::function<std::string()>& draw);
   void reset();
 
-  UniqueFd directory_;
-  std::string directoryPath_;
-  UniqueFd fd_;
+  PrivateDirectory directory_;
+  File file_;
   std::string name_;  // "" while unnamed
   bool sealed_ = false;
   bool created_ = false;  // by create(), not adopted

@@ -1,12 +1,7 @@
 #include "job/transform_loop.h"
 
-#include <errno.h>
-#include <fcntl.h>
-
 #include <algorithm>
 #include <memory>
-
-#include "platform/unique_fd.h"
 
 namespace talvek {
 namespace {
@@ -18,35 +13,37 @@ constexpr size_t kBufferSize = size_t{256} << 10;
 // its writes overlap with reading and transforming the rest.
 constexpr uint64_t kWritebackStep = uint64_t{8} << 20;
 
-
 }  // namespace
 
-bool transformFileContents(const FillInput& input, int out, const BlockTransform& transform,
+bool transformFileContents(const FillInput& input, File& out, const BlockTransform& transform,
                            uint64_t total, const JobProgress& progress, JobReport& report,
                            uint64_t* written) {
-  const int in = input.fd;
+  const File& in = *input.file;
   *written = 0;
-  (void)::posix_fadvise(in, 0, 0, POSIX_FADV_SEQUENTIAL);
+  in.adviseSequential();
   if (progress && !progress(0, total)) return failJob(report, JobFailure::Stopped);
   const std::unique_ptr<uint8_t[]> buffer(new uint8_t[kBufferSize]);
   uint64_t offset = 0;
   uint64_t flushed = 0;
   uint64_t position = 0;
   for (;;) {
-    const size_t want = input.isCopy ? static_cast<size_t>(std::min<uint64_t>(kBufferSize, total - offset))
-                                     : kBufferSize;
+    const size_t want =
+        input.isCopy ? static_cast<size_t>(std::min<uint64_t>(kBufferSize, total - offset))
+                     : kBufferSize;
     if (want == 0) break;
-    const ssize_t n = preadFull(in, buffer.get(), want, offset);
-    if (n < 0) return failJob(report, JobFailure::ReadFailed, {}, Status::failure("read", {}, errno));
-    if (n == 0) break;
-    position = transform.apply(buffer.get(), static_cast<size_t>(n), position);
-    if (!pwriteAll(out, buffer.get(), static_cast<size_t>(n), offset)) {
-      return failJob(report, JobFailure::WriteFailed, {}, Status::failure("write", {}, errno));
+    size_t n = 0;
+    if (Status read = in.readAt(offset, buffer.get(), want, &n); !read.ok()) {
+      return failJob(report, JobFailure::ReadFailed, {}, read);
     }
-    offset += static_cast<uint64_t>(n);
+    if (n == 0) break;
+    position = transform.apply(buffer.get(), n, position);
+    if (Status wrote = out.writeAt(offset, buffer.get(), n); !wrote.ok()) {
+      return failJob(report, JobFailure::WriteFailed, {}, wrote);
+    }
+    offset += n;
     *written = offset;
     if (offset - flushed >= kWritebackStep) {
-      startWriteback(out, flushed, offset - flushed);
+      out.startWriteback(flushed, offset - flushed);
       flushed = offset;
     }
     if (offset > total) return failJob(report, JobFailure::SourceChanged);

@@ -7,6 +7,7 @@
 
 #include "codec/block_transform.h"
 #include "job/job_report.h"
+#include "platform/file.h"
 
 namespace talvek {
 
@@ -14,7 +15,7 @@ namespace talvek {
 // place, the journal's copy of it, which holds the source's bytes followed
 // by the journal's own record.
 struct FillInput {
-  int fd = -1;
+  const File* file = nullptr;
   bool isCopy = false;
 };
 
@@ -25,7 +26,7 @@ struct FillInput {
 // durable. `written` receives the bytes written. False with ReadFailed,
 // WriteFailed (and why), SourceChanged or Stopped in the report, whose path
 // the caller fills in: it knows the files' names.
-bool transformFileContents(const FillInput& in, int out, const BlockTransform& transform,
+bool transformFileContents(const FillInput& in, File& out, const BlockTransform& transform,
                            uint64_t total, const JobProgress& progress, JobReport& report,
                            uint64_t* written);
 

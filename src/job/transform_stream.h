@@ -7,20 +7,22 @@
 #include <string>
 
 #include "job/transform_file.h"
+#include "platform/file.h"
 
 namespace talvek {
 
-// An open descriptor and the name a report gives it ("standard input").
+// An open stream another owns (standard input, say) and the name a report
+// gives it ("standard input").
 struct StreamEnd {
-  int fd = -1;
+  NativeFile native = kNoFile;
   std::string name;
 };
 
 // Transforms everything `input` gives, until its end, into `output`. A short
 // read is normal and is written at once, so a filter passes data on as it
 // comes. Failures: EmptyKey (nothing read or written), ReadFailed and
-// WriteFailed (operation "read" or "write", path the end's name, errno;
-// EPIPE when the reader of `output` went away) and Stopped. What was written
+// WriteFailed (operation "read" or "write", path the end's name, and why:
+// ReaderGone when the reader of `output` went away) and Stopped. What was written
 // before a failure stays written: a stream cannot be taken back.
 bool transformStream(const StreamEnd& input, const StreamEnd& output, std::string keyText,
                      bool encode, JobReport* report = nullptr, const JobProgress& progress = {});
@@ -36,7 +38,7 @@ bool transformFileToStream(const std::string& source, const StreamEnd& output, s
 // Transforms `input` into the named destination with all of transformFile's
 // care for the destination: a new file beside it, renamed over it once
 // complete, or the destination written in place with its old bytes kept in a
-// working copy where it must be. Nothing of the stream is written anywhere
+// journal where it must be. Nothing of the stream is written anywhere
 // else. The checks that need no input (destination, key text) come first, so
 // a refused job reads nothing. Failures: those of transformFile, with
 // ReadFailed as above for the stream.

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/file.h"
+
 namespace talvek {
 
 // Overwrites a regular file in place with zeros `passes` times (without
@@ -18,6 +20,6 @@ namespace talvek {
 bool wipeFile(const std::string& path, uint16_t passes);
 
 // Writes size zero bytes from offset 0 of an open file and syncs it.
-bool zeroFileContents(int fd, uint64_t size);
+bool zeroFileContents(File& file, uint64_t size);
 
 }  // namespace talvek

@@ -1,22 +1,21 @@
 #include "job/write_destination.h"
 
-#include <errno.h>
-#include <fcntl.h>
-#include <unistd.h>
-
 #include "job/destination.h"
 #include "job/journal.h"
 #include "platform/atomic_file.h"
 #include "platform/file_lock.h"
 #include "platform/target_file.h"
-#include "platform/unique_fd.h"
 
 namespace talvek {
 namespace {
 
+// The owner's write permission, which the original's clearing of read-only
+// amounts to.
+constexpr uint32_t kOwnerWrite = 0200;
+
 // Runs the fill and names the file a failure concerns: reading concerns the
 // source, writing the destination.
-bool runFill(const FillResult& fill, const FillInput& in, int out, const DestinationJob& job,
+bool runFill(const FillResult& fill, const FillInput& in, File& out, const DestinationJob& job,
              JobReport& report, uint64_t* written) {
   if (fill(in, out, report, written)) return true;
   const bool readSide =
@@ -30,28 +29,22 @@ bool runFill(const FillResult& fill, const FillInput& in, int out, const Destina
 // A failure of the system about the destination, named as the caller named it.
 bool failDestination(JobReport& report, JobFailure failure, const DestinationJob& job,
                      const Status& status) {
-  return failJob(report, failure, job.destination, status);
-}
-
-// A failure of a call on the destination, with errno as the call left it.
-bool failDestinationCall(JobReport& report, const DestinationJob& job, const char* operation) {
-  return failJob(report, JobFailure::WriteFailed, job.destination,
-                 Status::failure(operation, job.destination, errno));
+  return failJob(report, failure, job.destination, status.about(job.destination));
 }
 
 bool destinationIsSource(const DestinationJob& job, const TargetFile& target) {
-  return job.source >= 0 && target.exists() && sameIdentity(target.status(), job.sourceStat);
+  return job.source != nullptr && target.exists() &&
+         target.info().identity == job.sourceInfo.identity;
 }
 
 // What ends every fill the same way: the result cut to its length and
 // synced, the source unchanged, and the last word of the progress callback.
-bool finishFill(const DestinationJob& job, int out, uint64_t written, bool sourceIsCopy,
+bool finishFill(const DestinationJob& job, File& out, uint64_t written, bool sourceIsCopy,
                 JobReport& report, const JobProgress& progress) {
-  if (::ftruncate(out, static_cast<off_t>(written)) != 0) {
-    return failDestinationCall(report, job, "truncate");
-  }
-  if (::fsync(out) != 0) return failDestinationCall(report, job, "fsync");
-  if (job.source >= 0 && !sourceIsCopy && !sourceUnchanged(job.source, job.sourceStat)) {
+  Status status = out.truncate(written);
+  if (status.ok()) status = out.sync();
+  if (!status.ok()) return failDestination(report, JobFailure::WriteFailed, job, status);
+  if (job.source != nullptr && !sourceIsCopy && !sourceUnchanged(*job.source, job.sourceInfo)) {
     return failJob(report, JobFailure::SourceChanged, job.sourceName);
   }
   if (progress && !progress(written, job.expectedSize())) {
@@ -64,35 +57,31 @@ bool finishFill(const DestinationJob& job, int out, uint64_t written, bool sourc
 // file: created exclusively and removed again on failure.
 bool writeNewInPlace(const DestinationJob& job, const TargetFile& target, const FillResult& fill,
                      JobReport& report, const JobProgress& progress) {
-  Status status;
-  UniqueFd out = target.reopen(O_WRONLY | O_CREAT | O_EXCL, &status, job.newFileMode);
-  if (!out.valid()) {
+  File out;
+  const Status opened = target.reopen(TargetFile::Access::CreateNew, &out, job.newFileMode);
+  if (!opened.ok()) {
     const JobFailure failure =
-        status.is(Condition::Exists) ? JobFailure::DestinationExists : JobFailure::WriteFailed;
-    return failDestination(report, failure, job, status);
+        opened.is(Condition::Exists) ? JobFailure::DestinationExists : JobFailure::WriteFailed;
+    return failDestination(report, failure, job, opened);
   }
   uint64_t written = 0;
-  if (runFill(fill, FillInput{job.source, false}, out.get(), job, report, &written) &&
-      finishFill(job, out.get(), written, false, report, progress)) {
-    if (out.close()) return true;
-    failDestinationCall(report, job, "close");
+  if (runFill(fill, FillInput{job.source, false}, out, job, report, &written) &&
+      finishFill(job, out, written, false, report, progress)) {
+    const Status closed = out.close();
+    if (closed.ok()) return true;
+    failDestination(report, JobFailure::WriteFailed, job, closed);
   }
   out.reset();
-  (void)::unlinkat(target.directory(), target.name().c_str(), 0);
+  (void)target.removeCreated();
   return false;
 }
 
 // Puts the journal's bytes back after a failed or stopped in-place write, or
 // keeps them where the report says when that fails too.
-void undoInPlace(const TargetFile& target, Journal& journal, int out, bool isSource,
+void undoInPlace(const TargetFile& target, Journal& journal, File& out, bool isSource,
                  JobReport& report) {
-  UniqueFd reopened;
-  Status status;
-  if (out < 0) {
-    reopened = target.reopen(O_WRONLY, &status);
-    out = reopened.get();
-  }
-  if (out >= 0 && journal.restoreInto(out).ok()) {
+  if (!out.valid()) (void)target.reopen(TargetFile::Access::Write, &out);
+  if (out.valid() && journal.restoreInto(out).ok()) {
     report.leftOver = journal.dispose();
     return;
   }
@@ -110,36 +99,36 @@ bool writeInPlace(const DestinationJob& job, const TargetFile& target, const Fil
                   JobReport& report, const JobProgress& progress) {
   const auto keepGoing = [&progress, &job] { return !progress || progress(0, job.expectedSize()); };
   const bool isSource = destinationIsSource(job, target);
-  Status status;
   // The file as it was checked, for its lock, its copy and its mode.
-  const UniqueFd held = target.reopen(O_RDONLY, &status);
-  if (!held.valid()) return failDestination(report, JobFailure::WorkingCopy, job, status);
-  status = lockExclusive(held.get(), kBusyDestinationWait, keepGoing);
+  File held;
+  Status status = target.reopen(TargetFile::Access::Read, &held);
+  if (!status.ok()) return failDestination(report, JobFailure::WorkingCopy, job, status);
+  status = lockExclusive(held, kBusyDestinationWait, keepGoing);
   if (status.is(Condition::Cancelled)) return failJob(report, JobFailure::Stopped);
   if (status.is(Condition::Busy)) return failJob(report, JobFailure::DestinationBusy, job.destination);
   if (!status.ok()) return failDestination(report, JobFailure::WriteFailed, job, status);
 
   // The old bytes are whole and synced in the journal before a single one
   // is overwritten.
-  const struct stat& old = target.status();
+  const FileInfo& old = target.info();
   Journal journal;
   status = journal.create(journalDirectory());
-  if (status.ok()) status = journal.copyFrom(held.get(), static_cast<uint64_t>(old.st_size), keepGoing);
+  if (status.ok()) status = journal.copyFrom(held, old.size, keepGoing);
   if (status.is(Condition::Cancelled)) return failJob(report, JobFailure::Stopped);
   if (!status.ok()) {
     return failJob(report, JobFailure::WorkingCopy,
                    status.path().empty() ? job.destination : status.path(), status);
   }
-  if (isSource && !sourceUnchanged(job.source, job.sourceStat)) {
+  if (isSource && !sourceUnchanged(*job.source, job.sourceInfo)) {
     return failJob(report, JobFailure::SourceChanged, job.sourceName);
   }
   JournalRecord record;
   record.path = target.absolutePath();
-  record.device = static_cast<uint64_t>(old.st_dev);
-  record.inode = static_cast<uint64_t>(old.st_ino);
-  record.modifiedSeconds = static_cast<int64_t>(old.st_mtim.tv_sec);
-  record.modifiedNanoseconds = static_cast<uint32_t>(old.st_mtim.tv_nsec);
-  record.mode = static_cast<uint32_t>(old.st_mode & 07777);
+  record.device = old.identity.volume;
+  record.inode = old.identity.index;
+  record.modifiedSeconds = old.modified.seconds;
+  record.modifiedNanoseconds = old.modified.nanoseconds;
+  record.mode = old.permissions;
   status = journal.seal(std::move(record));
   if (!status.ok()) {
     (void)journal.dispose();
@@ -149,29 +138,31 @@ bool writeInPlace(const DestinationJob& job, const TargetFile& target, const Fil
   // Through the descriptor of the very file the journal protects: a
   // write-protected file the user agreed to replace is made writable, and
   // gets its mode back from the journal if the job fails.
-  UniqueFd out = target.reopen(O_WRONLY, &status);
+  File out;
+  status = target.reopen(TargetFile::Access::Write, &out);
   bool madeWritable = false;
-  if (!out.valid() && status.is(Condition::AccessDenied) && target.mayChangeMode()) {
-    madeWritable = ::fchmod(held.get(), old.st_mode | S_IWUSR) == 0;
-    if (madeWritable) out = target.reopen(O_WRONLY, &status);
+  if (!status.ok() && status.is(Condition::AccessDenied) && old.mayChangePermissions) {
+    madeWritable = held.setPermissions(old.permissions | kOwnerWrite).ok();
+    if (madeWritable) status = target.reopen(TargetFile::Access::Write, &out);
   }
-  if (!out.valid()) {
+  if (!status.ok()) {
     // Not a byte was written: only the mode may need putting back.
-    if (madeWritable) (void)::fchmod(held.get(), old.st_mode & 07777);
+    if (madeWritable) (void)held.setPermissions(old.permissions);
     (void)journal.dispose();
     return failDestination(report, JobFailure::WriteFailed, job, status);
   }
   uint64_t written = 0;
-  const FillInput in{isSource ? journal.fd() : job.source, isSource};
-  if (runFill(fill, in, out.get(), job, report, &written) &&
-      finishFill(job, out.get(), written, isSource, report, progress)) {
-    if (out.close()) {
+  const FillInput in{isSource ? &journal.file() : job.source, isSource};
+  if (runFill(fill, in, out, job, report, &written) &&
+      finishFill(job, out, written, isSource, report, progress)) {
+    const Status closed = out.close();
+    if (closed.ok()) {
       report.leftOver = journal.dispose();
       return true;
     }
-    failDestinationCall(report, job, "close");
+    failDestination(report, JobFailure::WriteFailed, job, closed);
   }
-  undoInPlace(target, journal, out.get(), isSource, report);
+  undoInPlace(target, journal, out, isSource, report);
   return false;
 }
 
@@ -179,10 +170,12 @@ bool writeInPlace(const DestinationJob& job, const TargetFile& target, const Fil
 // complete.
 bool writeBeside(const DestinationJob& job, AtomicFile& out, const FillResult& fill,
                  JobReport& report, const JobProgress& progress) {
-  if (!reserveFileSpace(out.fd(), job.expectedSize())) return failDestinationCall(report, job, "allocate");
+  if (Status reserved = out.file().reserve(job.expectedSize()); !reserved.ok()) {
+    return failDestination(report, JobFailure::WriteFailed, job, reserved);
+  }
   uint64_t written = 0;
-  if (!runFill(fill, FillInput{job.source, false}, out.fd(), job, report, &written)) return false;
-  if (job.source >= 0 && !sourceUnchanged(job.source, job.sourceStat)) {
+  if (!runFill(fill, FillInput{job.source, false}, out.file(), job, report, &written)) return false;
+  if (job.source != nullptr && !sourceUnchanged(*job.source, job.sourceInfo)) {
     return failJob(report, JobFailure::SourceChanged, job.sourceName);
   }
   if (Status synced = out.sync(); !synced.ok()) {
@@ -199,9 +192,7 @@ bool writeBeside(const DestinationJob& job, AtomicFile& out, const FillResult& f
     }
     return failDestination(report, JobFailure::WriteFailed, job, committed);
   }
-  if (out.attributesError() != 0) {
-    report.attributesLost = Status::failure("setxattr", job.destination, out.attributesError());
-  }
+  if (!out.attributesLost().ok()) report.attributesLost = out.attributesLost().about(job.destination);
   return true;
 }
 
@@ -219,11 +210,9 @@ bool checkJobDestination(const std::string& destination, bool overwrite, JobRepo
   return failJob(report, JobFailure::DestinationInvalid);
 }
 
-bool sourceUnchanged(int source, const struct stat& before) {
-  struct stat now;
-  return ::fstat(source, &now) == 0 && now.st_size == before.st_size &&
-         now.st_mtim.tv_sec == before.st_mtim.tv_sec &&
-         now.st_mtim.tv_nsec == before.st_mtim.tv_nsec;
+bool sourceUnchanged(const File& source, const FileInfo& before) {
+  FileInfo now;
+  return source.info(&now).ok() && sameContentStamp(now, before);
 }
 
 bool writeDestination(const DestinationJob& job, const FillResult& fill, JobReport& report,
@@ -234,16 +223,13 @@ bool writeDestination(const DestinationJob& job, const FillResult& fill, JobRepo
     return failDestination(report, JobFailure::WriteFailed, job, opened);
   }
   if (target.exists() && !target.isRegular()) {
-    return failJob(report, JobFailure::WriteFailed, job.destination,
-                   Status::failure("open", job.destination,
-                                   S_ISDIR(target.status().st_mode) ? EISDIR : EINVAL));
+    return failDestination(report, JobFailure::WriteFailed, job,
+                           Status::failure("open", {}, Condition::Unsupported));
   }
   // A rename would split a file with several names, and would hand someone
   // else's file over to this process's user: those are written in place.
-  const uid_t user = ::geteuid();
-  const struct stat& existing = target.status();
-  const bool inPlace =
-      target.exists() && (existing.st_nlink > 1 || (user != 0 && existing.st_uid != user));
+  const FileInfo& existing = target.info();
+  const bool inPlace = target.exists() && (existing.links > 1 || existing.someoneElses);
   if (!inPlace) {
     AtomicFile::Options options;
     options.newFileMode = job.newFileMode;

@@ -8,38 +8,35 @@
 // stopped.
 #pragma once
 
-#include <sys/stat.h>
-
 #include <chrono>
 #include <functional>
 #include <string>
 
 #include "job/transform_file.h"
 #include "job/transform_loop.h"
+#include "platform/file.h"
 
 namespace talvek {
 
 struct DestinationJob {
   std::string destination;  // as the caller named it: messages use it
   std::string sourceName;   // for messages about reading
-  // A regular file being read, with its status when the job opened it; -1
-  // for a stream, which cannot change behind the job's back or be the
+  // A regular file being read, with what it was when the job opened it;
+  // null for a stream, which cannot change behind the job's back or be the
   // destination.
-  int source = -1;
-  struct stat sourceStat {};
-  mode_t newFileMode = 0666;  // for a destination that does not exist, before the umask
+  const File* source = nullptr;
+  FileInfo sourceInfo;
+  uint32_t newFileMode = 0666;  // for a destination that does not exist, before the umask
 
   // The result's size as far as it is known: the source file's, or 0 for a
   // stream.
-  uint64_t expectedSize() const {
-    return source >= 0 ? static_cast<uint64_t>(sourceStat.st_size) : 0;
-  }
+  uint64_t expectedSize() const { return source != nullptr ? sourceInfo.size : 0; }
 };
 
 // Writes the whole result from offset 0 of `out`, as transformFileContents
 // does: false with the failure (but not yet its path) in the report.
 using FillResult =
-    std::function<bool(const FillInput& in, int out, JobReport& report, uint64_t* written)>;
+    std::function<bool(const FillInput& in, File& out, JobReport& report, uint64_t* written)>;
 
 // How long a job waits for another job that writes the same file in place.
 inline constexpr std::chrono::milliseconds kBusyDestinationWait{2000};
@@ -64,6 +61,6 @@ bool checkJobDestination(const std::string& destination, bool overwrite, JobRepo
 
 // Whether the source still has the size and modification time it had when
 // the job opened it.
-bool sourceUnchanged(int source, const struct stat& before);
+bool sourceUnchanged(const File& source, const FileInfo& before);
 
 }  // namespace talvek

@@ -1,8 +1,5 @@
 #include "keys/secure_random.h"
 
-#include <sys/random.h>
-
-#include <cerrno>
 #include <utility>
 
 namespace talvek {
@@ -10,19 +7,6 @@ namespace talvek {
 namespace {
 constexpr size_t kBlockSize = 4096;
 }  // namespace
-
-bool systemRandomBytes(uint8_t* buffer, size_t size) {
-  while (size > 0) {
-    const ssize_t got = getrandom(buffer, size, 0);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    buffer += got;
-    size -= static_cast<size_t>(got);
-  }
-  return true;
-}
 
 UniformRandom::UniformRandom(RandomBytesSource source)
     : source_(std::move(source)), block_(kBlockSize), used_(kBlockSize) {}

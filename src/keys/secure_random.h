@@ -1,6 +1,5 @@
-// Uniform random numbers from the system's cryptographically secure generator
-// (getrandom), for key material: a key must not be reproducible from the time
-// it was made.
+// Uniform random numbers from the system's cryptographically secure generator,
+// for key material: a key must not be reproducible from the time it was made.
 #pragma once
 
 #include <cstddef>
@@ -8,13 +7,12 @@
 #include <functional>
 #include <vector>
 
+#include "platform/secure_random.h"
+
 namespace talvek {
 
 // Fills a buffer with random bytes; false when none are available.
 using RandomBytesSource = std::function<bool(uint8_t* buffer, size_t size)>;
-
-// The kernel's generator, blocking only until it is first seeded.
-bool systemRandomBytes(uint8_t* buffer, size_t size);
 
 // Draws uniform values in [0, bound) from a byte source, fetching bytes in
 // blocks. Values come from 32-bit draws by rejection: draws from the top,

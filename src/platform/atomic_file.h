@@ -6,14 +6,12 @@
 // synced.
 #pragma once
 
-#include <sys/types.h>
-
 #include <cstddef>
 #include <string>
 
+#include "platform/file.h"
 #include "platform/status.h"
 #include "platform/target_file.h"
-#include "platform/unique_fd.h"
 
 namespace talvek {
 
@@ -22,7 +20,7 @@ class AtomicFile {
   struct Options {
     // For a target that does not exist, or that does when
     // keepTargetMetadata is false; the umask applies.
-    mode_t newFileMode = 0666;
+    uint32_t newFileMode = 0666;
     // An existing target's mode, extended attributes (ACLs among them) and,
     // where permitted, owner go to the new file. A file with several hard
     // links still loses the link to its other names: callers that care
@@ -74,14 +72,14 @@ class AtomicFile {
 
   bool isOpen() const { return fd_.valid(); }
   // The new file, for callers that write through their own calls.
-  int fd() const { return fd_.get(); }
+  File& file() { return fd_; }
   // What open() found at the target's path.
   const TargetFile& target() const { return target_; }
   // The new file's path while it has a name, "" while it is unnamed.
   std::string temporaryPath() const;
-  // The first errno met while carrying the target's extended attributes
-  // over, 0 if all came along. Not a failure: the commit goes on.
-  int attributesError() const { return attributesError_; }
+  // What went wrong first while carrying the target's extended attributes
+  // over; OK if all came along. Not a failure: the commit goes on.
+  Status attributesLost() const;
 
  private:
   Status fail(Status status);
@@ -92,10 +90,10 @@ class AtomicFile {
 
   TargetFile target_;
   Options options_;
-  UniqueFd fd_;
+  File fd_;
   bool unnamed_ = false;
   std::string temporaryName_;
-  mode_t mode_ = 0600;
+  uint32_t mode_ = 0600;
   bool restoreOwner_ = false;
   bool synced_ = false;
   int attributesError_ = 0;
@@ -103,10 +101,5 @@ class AtomicFile {
 
 // Syncs the directory that holds path, so a rename or removal there lasts.
 bool syncParentDirectory(const std::string& path);
-// Syncs the directory behind a handle (O_PATH handles included).
-bool syncDirectory(int directory);
-
-// The process's file-mode creation mask, read without changing it.
-mode_t currentUmask();
 
 }  // namespace talvek

@@ -6,19 +6,19 @@
 #include <chrono>
 #include <functional>
 
+#include "platform/file.h"
 #include "platform/status.h"
 
 namespace talvek {
 
-// Takes an exclusive lock (flock) on fd, waiting up to `wait` for whoever
-// holds it and asking keepGoing now and then. Fails with EWOULDBLOCK when
-// the lock is still held at the end, ECANCELED when keepGoing says stop. A
-// file system that has no such locks counts as locked: there is nothing
-// better to be had.
-Status lockExclusive(int fd, std::chrono::milliseconds wait,
+// Takes an exclusive lock on the file, waiting up to `wait` for whoever
+// holds it and asking keepGoing now and then. Busy when the lock is still
+// held at the end, Cancelled when keepGoing says stop. A file system that
+// has no such locks counts as locked: there is nothing better to be had.
+Status lockExclusive(const File& file, std::chrono::milliseconds wait,
                      const std::function<bool()>& keepGoing = {});
 
 // Takes the lock only if it is free at once: false when another holds it.
-bool tryLockExclusive(int fd);
+bool tryLockExclusive(const File& file);
 
 }  // namespace talvek

@@ -108,14 +108,14 @@ RegResult RegistryAccess::write(bool create, const Body& body) {
   // a second try finds it damaged again; then the write goes to a fresh
   // store. Another instance may replace the file meanwhile: the file there
   // then gets tries of its own.
-  FileIdentity suspect;
+  StoreFileIdentity suspect;
   bool movedAside = false;
   RegResult result = kErrorSuccess;
   for (int attempt = 0; attempt < 4; ++attempt) {
     // Once the wait is spent, the store is left alone.
     if (wait_.spent()) return kErrorCantWrite;
     bool found = false;
-    FileIdentity damaged;
+    StoreFileIdentity damaged;
     result = writeOnce(create, body, found, damaged);
     if (!found) return result;
     checked_ = {};
@@ -131,8 +131,8 @@ RegResult RegistryAccess::write(bool create, const Body& body) {
 }
 
 RegResult RegistryAccess::writeOnce(bool create, const Body& body, bool& found,
-                                    FileIdentity& damaged) {
-  const FileIdentity before = fileIdentity(path_);
+                                    StoreFileIdentity& damaged) {
+  const StoreFileIdentity before = storeFileIdentity(path_);
   StoreConnection connection;
   RegResult result = connection.open(path_, create, wait_);
   if (result == kErrorSuccess) {
@@ -156,7 +156,7 @@ RegResult RegistryAccess::writeOnce(bool create, const Body& body, bool& found,
     found = isUnusableStore(path_);
   }
   // Only a file that was at the path all along is the one found damaged.
-  if (found && fileIdentity(path_) == before) damaged = before;
+  if (found && storeFileIdentity(path_) == before) damaged = before;
   return result;
 }
 

@@ -85,7 +85,7 @@ class RegistryAccess {
   RegResult write(bool create, const Body& body);
   // One try of write(). found: the file was damaged; `damaged` then names
   // it, unless another instance has put another file in its place.
-  RegResult writeOnce(bool create, const Body& body, bool& found, FileIdentity& damaged);
+  RegResult writeOnce(bool create, const Body& body, bool& found, StoreFileIdentity& damaged);
   // Runs body in a read transaction; a store without tables is empty.
   RegResult read(const Body& body);
   // One try of read(); damaged: the file looked damaged.

@@ -94,7 +94,7 @@ void StoreConnection::close() {
   db_ = nullptr;
 }
 
-FileIdentity fileIdentity(const std::string& path) {
+StoreFileIdentity storeFileIdentity(const std::string& path) {
   struct stat st;
   if (::lstat(path.c_str(), &st) != 0) return {};
   return {true, st.st_dev, st.st_ino};
@@ -113,7 +113,7 @@ FileStamp fileStamp(const std::string& path) {
       {true, st.st_dev, st.st_ino}, st.st_size, nanoseconds(st.st_mtim), nanoseconds(st.st_ctim)};
 }
 
-bool moveStoreAside(const std::string& path, const FileIdentity& damaged, LockWait& wait) {
+bool moveStoreAside(const std::string& path, const StoreFileIdentity& damaged, LockWait& wait) {
   UniqueFd directory(::open(parentDirectory(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (!directory.valid()) return false;
   for (int attempt = 0; ::flock(directory.get(), LOCK_EX | LOCK_NB) != 0; ++attempt) {
@@ -123,7 +123,7 @@ bool moveStoreAside(const std::string& path, const FileIdentity& damaged, LockWa
   }
   // Under the lock: another instance may have moved the file already and
   // put a fresh store, perhaps in the middle of a write, in its place.
-  if (fileIdentity(path) != damaged) return true;
+  if (storeFileIdentity(path) != damaged) return true;
   return renameAside(path);
 }
 

@@ -37,20 +37,20 @@ class StoreConnection {
 
 // Which file a path names at one moment, so a damaged file is only moved
 // aside if another instance has not replaced it already.
-struct FileIdentity {
+struct StoreFileIdentity {
   bool exists = false;
   dev_t device = 0;
   ino_t inode = 0;
 
-  bool operator==(const FileIdentity&) const = default;
+  bool operator==(const StoreFileIdentity&) const = default;
 };
 
-FileIdentity fileIdentity(const std::string& path);
+StoreFileIdentity storeFileIdentity(const std::string& path);
 
 // Which file, in which state: any write to it changes its size, its times or
 // both. What a check of the store was made on.
 struct FileStamp {
-  FileIdentity identity;
+  StoreFileIdentity identity;
   off_t size = 0;
   long long modified = 0;  // nanoseconds
   long long changed = 0;   // nanoseconds
@@ -74,6 +74,6 @@ bool isUnusableStore(const std::string& path);
 // store's files, alone. True when path no longer names the damaged file
 // (moved here or by another instance); false when it could not be moved or
 // the lock could not be had within `wait`.
-bool moveStoreAside(const std::string& path, const FileIdentity& damaged, LockWait& wait);
+bool moveStoreAside(const std::string& path, const StoreFileIdentity& damaged, LockWait& wait);
 
 }  // namespace talvek

@@ -15,7 +15,7 @@
 #include "fault_seam.h"
 #include "job/interrupted_jobs.h"
 #include "job/transform_file.h"
-#include "job/working_copy.h"
+#include "platform/file.h"
 #include "job_test_support.h"
 #include "scenario_test.h"
 
@@ -192,13 +192,13 @@ TEST_F(JobSeamTest, AKernelCopyThatEndsEarlyIsFinishedByReading) {
   const std::string data = test::patternBytes((3u << 20) + 11);
   test::writeFile(file("from"), data);
   for (int nth : {1, 2}) {
-    UniqueFd from(::open(file("from").c_str(), O_RDONLY | O_CLOEXEC));
-    UniqueFd to(::open(file("to").c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    File from(::open(file("from").c_str(), O_RDONLY | O_CLOEXEC));
+    File to(::open(file("to").c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
     uint64_t copied = 0;
     {
       FaultPlan plan;
       plan.limitBytes(SysCall::CopyFileRange, 1 << 20).returnZeroAt(SysCall::CopyFileRange, nth);
-      ASSERT_TRUE(copyOpenFile(from.get(), to.get(), &copied)) << nth;
+      ASSERT_TRUE(copyFileData(from, to, UINT64_MAX, {}, &copied).ok()) << nth;
       EXPECT_TRUE(plan.fired(SysCall::CopyFileRange));
     }
     EXPECT_EQ(copied, data.size());

@@ -322,7 +322,7 @@ TEST_F(DamagedStoreTest, NewerFormatThatTakesNoWrites) {
 // store in its place, journal, log and all: only the file found damaged goes.
 TEST_F(DamagedStoreTest, OnlyTheFileFoundDamagedIsMovedAside) {
   writeFile(storePath(), std::string(5000, 'x'));
-  const FileIdentity damaged = fileIdentity(storePath());
+  const StoreFileIdentity damaged = storeFileIdentity(storePath());
   LockWait wait;
   ASSERT_EQ(::rename(storePath().c_str(), (storePath() + ".corrupt-by-another").c_str()), 0);
   ASSERT_EQ(registry_.ensureKey(HKEY_CURRENT_USER, "Fresh"), kErrorSuccess);
@@ -337,7 +337,7 @@ TEST_F(DamagedStoreTest, OnlyTheFileFoundDamagedIsMovedAside) {
   EXPECT_TRUE(namesStartingWith(storeDir(), "registry.db.corrupt-2").empty());
 
   // The file found damaged goes, with its journal and log; the index goes.
-  EXPECT_TRUE(moveStoreAside(storePath(), fileIdentity(storePath()), wait));
+  EXPECT_TRUE(moveStoreAside(storePath(), storeFileIdentity(storePath()), wait));
   for (const char* suffix : {"", "-journal", "-wal", "-shm"}) {
     EXPECT_FALSE(pathExists(storePath() + suffix)) << suffix;
   }

@@ -1,4 +1,4 @@
-#include "platform/unnamed_file.h"
+#include "platform/posix/unnamed_file.h"
 
 #include <errno.h>
 #include <fcntl.h>

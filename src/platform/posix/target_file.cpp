@@ -3,15 +3,21 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <vector>
 
 #include "platform/file_status.h"
 #include "platform/posix/errno_status.h"
+#include "platform/posix/file_info.h"
 
 namespace talvek {
 namespace {
+
+int fdOf(NativeFile native) {
+  return static_cast<int>(native);
+}
 
 std::string fileNameOf(const std::string& path) {
   const size_t slash = path.find_last_of('/');
@@ -38,11 +44,14 @@ Status TargetFile::open(const std::string& path) {
   }
   name_ = fileNameOf(resolved_);
   if (name_.empty() || name_ == "." || name_ == "..") return Status::failure("open", path, EISDIR);
-  directory_.reset(
-      ::open(parentDirectory(resolved_).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  directory_.reset(::open(parentDirectory(resolved_).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
   if (!directory_.valid()) return errnoStatus("open", path);
-  if (::fstatat(directory_.get(), name_.c_str(), &status_, AT_SYMLINK_NOFOLLOW) == 0) {
+  struct stat st;
+  if (::fstatat(fdOf(directory_.native()), name_.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
     exists_ = true;
+    info_ = fileInfoOf(st);
+    owner_ = st.st_uid;
+    group_ = st.st_gid;
   } else if (errno != ENOENT) {
     return errnoStatus("stat", path);
   }
@@ -51,21 +60,20 @@ Status TargetFile::open(const std::string& path) {
 
 TargetFile TargetFile::duplicate() const {
   TargetFile copy;
-  if (directory_.valid()) copy.directory_.reset(::fcntl(directory_.get(), F_DUPFD_CLOEXEC, 0));
+  if (directory_.valid()) {
+    copy.directory_.reset(::fcntl(fdOf(directory_.native()), F_DUPFD_CLOEXEC, 0));
+  }
   copy.exists_ = exists_;
-  copy.status_ = status_;
+  copy.info_ = info_;
+  copy.owner_ = owner_;
+  copy.group_ = group_;
   copy.name_ = name_;
   copy.resolved_ = resolved_;
   return copy;
 }
 
-bool TargetFile::mayChangeMode() const {
-  const uid_t user = ::geteuid();
-  return user == 0 || (exists_ && status_.st_uid == user);
-}
-
 std::string TargetFile::absolutePath() const {
-  std::string directory = pathOfDescriptor(directory_.get());
+  std::string directory = pathOfDescriptor(fdOf(directory_.native()));
   if (directory.empty()) {
     if (!resolved_.empty() && resolved_.front() == '/') return resolved_;
     std::vector<char> buffer(PATH_MAX + 1);
@@ -75,45 +83,49 @@ std::string TargetFile::absolutePath() const {
   return directory == "/" ? "/" + name_ : directory + "/" + name_;
 }
 
-UniqueFd TargetFile::reopen(int flags, Status* status, mode_t mode) const {
+Status TargetFile::reopen(Access access, File* file, uint32_t permissions) const {
+  int flags = access == Access::Read ? O_RDONLY : O_WRONLY;
+  if (access == Access::CreateNew) flags |= O_CREAT | O_EXCL;
   // Non-blocking, so a FIFO put in the file's place cannot hold the call.
-  UniqueFd fd(::openat(directory_.get(), name_.c_str(),
-                       flags | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC | O_NONBLOCK, mode));
-  if (!fd.valid()) {
-    *status = errnoStatus("open", resolved_);
-    return fd;
-  }
+  File fd(::openat(fdOf(directory_.native()), name_.c_str(),
+                   flags | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC | O_NONBLOCK,
+                   static_cast<mode_t>(permissions)));
+  if (!fd.valid()) return errnoStatus("open", resolved_);
   struct stat now;
-  if (::fstat(fd.get(), &now) != 0) {
-    *status = errnoStatus("stat", resolved_);
-    return UniqueFd();
+  if (::fstat(fdOf(fd.native()), &now) != 0) return errnoStatus("stat", resolved_);
+  const FileInfo found = fileInfoOf(now);
+  const bool created = access == Access::CreateNew;
+  if (!found.regular || (!created && (!exists_ || !(found.identity == info_.identity)))) {
+    return Status::failure("open", resolved_, ESTALE);
   }
-  const bool created = (flags & O_CREAT) != 0;
-  if (!S_ISREG(now.st_mode) || (!created && (!exists_ || !sameIdentity(now, status_)))) {
-    *status = Status::failure("open", resolved_, ESTALE);
-    return UniqueFd();
+  const int fileFlags = ::fcntl(fdOf(fd.native()), F_GETFL);
+  if (fileFlags < 0 || ::fcntl(fdOf(fd.native()), F_SETFL, fileFlags & ~O_NONBLOCK) != 0) {
+    return errnoStatus("fcntl", resolved_);
   }
-  const int fileFlags = ::fcntl(fd.get(), F_GETFL);
-  if (fileFlags < 0 || ::fcntl(fd.get(), F_SETFL, fileFlags & ~O_NONBLOCK) != 0) {
-    *status = errnoStatus("fcntl", resolved_);
-    return UniqueFd();
+  *file = std::move(fd);
+  return {};
+}
+
+Status TargetFile::removeCreated() const {
+  if (::unlinkat(fdOf(directory_.native()), name_.c_str(), 0) != 0) {
+    return errnoStatus("remove", resolved_);
   }
-  *status = {};
-  return fd;
+  return {};
 }
 
 TargetFile::Naming TargetFile::naming() const {
   struct stat now;
-  if (::fstatat(directory_.get(), name_.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0) {
+  if (::fstatat(fdOf(directory_.native()), name_.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0) {
     return errno == ENOENT ? Naming::Nothing : Naming::Other;
   }
-  return exists_ && sameIdentity(now, status_) ? Naming::Checked : Naming::Other;
+  return exists_ && fileInfoOf(now).identity == info_.identity ? Naming::Checked : Naming::Other;
 }
 
 TargetFile::Creatable TargetFile::probeCreatable() const {
-  const long maxName = ::fpathconf(directory_.get(), _PC_NAME_MAX);
+  const long maxName = ::fpathconf(fdOf(directory_.native()), _PC_NAME_MAX);
   if (maxName > 0 && name_.size() > static_cast<size_t>(maxName)) return Creatable::No;
-  UniqueFd unnamed(::openat(directory_.get(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+  File unnamed(
+      ::openat(fdOf(directory_.native()), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
   if (unnamed.valid()) return Creatable::Yes;
   // Kernels and file systems without unnamed files say so in these ways.
   if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) return Creatable::Unknown;

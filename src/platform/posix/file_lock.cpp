@@ -19,8 +19,9 @@ bool locksUnsupported(int error) {
 
 }  // namespace
 
-Status lockExclusive(int fd, std::chrono::milliseconds wait,
+Status lockExclusive(const File& file, std::chrono::milliseconds wait,
                      const std::function<bool()>& keepGoing) {
+  const int fd = static_cast<int>(file.native());
   const auto deadline = std::chrono::steady_clock::now() + wait;
   for (;;) {
     if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return {};
@@ -33,7 +34,8 @@ Status lockExclusive(int fd, std::chrono::milliseconds wait,
   }
 }
 
-bool tryLockExclusive(int fd) {
+bool tryLockExclusive(const File& file) {
+  const int fd = static_cast<int>(file.native());
   int result = 0;
   do {
     result = ::flock(fd, LOCK_EX | LOCK_NB);

@@ -12,11 +12,21 @@
 #include "platform/file_status.h"
 #include "platform/random_name.h"
 #include "platform/target_file.h"
-#include "platform/unnamed_file.h"
+#include "platform/posix/unnamed_file.h"
 #include "platform/posix/errno_status.h"
+#include "platform/posix/sync_directory.h"
+#include "platform/unique_fd.h"
 
 namespace talvek {
 namespace {
+
+int fdOf(const File& file) {
+  return static_cast<int>(file.native());
+}
+
+int directoryOf(const TargetFile& target) {
+  return static_cast<int>(target.directory());
+}
 
 // Long enough to tell which target a left-over file belonged to, short enough
 // that the name stays within NAME_MAX.
@@ -67,6 +77,11 @@ bool syncDirectory(int directory) {
   return dir.valid() && ::fsync(dir.get()) == 0;
 }
 
+Status AtomicFile::attributesLost() const {
+  if (attributesError_ == 0) return {};
+  return Status::failure("setxattr", target_.resolvedPath(), attributesError_);
+}
+
 AtomicFile::~AtomicFile() {
   abandon();
 }
@@ -103,24 +118,24 @@ Status AtomicFile::open(TargetFile target, const Options& options) {
     mode_ = newMode;
     return createNewFile();
   }
-  const struct stat& st = target_.status();
+  const FileInfo& st = target_.info();
   if (!target_.isRegular()) {
-    return fail(Status::failure("open", path, S_ISDIR(st.st_mode) ? EISDIR : EINVAL));
+    return fail(Status::failure("open", path, st.directory ? EISDIR : EINVAL));
   }
-  const bool mayMakeWritable = options_.replaceWriteProtected && target_.mayChangeMode();
+  const bool mayMakeWritable = options_.replaceWriteProtected && st.mayChangePermissions;
   // A rename would get past a file this process may not write.
   if (!mayMakeWritable) {
-    int result = ::faccessat(target_.directory(), target_.name().c_str(), W_OK,
+    int result = ::faccessat(directoryOf(target_), target_.name().c_str(), W_OK,
                              AT_EACCESS | AT_SYMLINK_NOFOLLOW);
     // Kernels before faccessat2 know no flags; the name was no link.
     if (result != 0 && (errno == EINVAL || errno == ENOSYS)) {
-      result = ::faccessat(target_.directory(), target_.name().c_str(), W_OK, AT_EACCESS);
+      result = ::faccessat(directoryOf(target_), target_.name().c_str(), W_OK, AT_EACCESS);
     }
     if (result != 0) return fail(errnoStatus("open", path));
   }
   if (options_.keepTargetMetadata) {
-    mode_ = (st.st_mode & 07777) | (mayMakeWritable ? S_IWUSR : 0);
-    restoreOwner_ = st.st_uid != ::geteuid() || st.st_gid != ::getegid();
+    mode_ = st.permissions | (mayMakeWritable ? S_IWUSR : 0);
+    restoreOwner_ = target_.owner() != ::geteuid() || target_.group() != ::getegid();
   } else {
     mode_ = newMode;
   }
@@ -128,10 +143,12 @@ Status AtomicFile::open(TargetFile target, const Options& options) {
 }
 
 Status AtomicFile::createNewFile() {
-  const int directory = target_.directory();
+  const int directory = directoryOf(target_);
   const std::string& path = target_.resolvedPath();
-  const Status unnamed = createUnnamedFile(directory, &fd_);
+  UniqueFd made;
+  const Status unnamed = createUnnamedFile(directory, &made);
   if (unnamed.ok()) {
+    fd_.reset(made.release());
     unnamed_ = true;
     return {};
   }
@@ -155,14 +172,14 @@ Status AtomicFile::createNewFile() {
 
 Status AtomicFile::write(const void* data, size_t size) {
   if (!fd_.valid()) return fail(Status::failure("write", target_.resolvedPath(), EBADF));
-  if (!writeAll(fd_.get(), data, size)) return fail(errnoStatus("write", target_.resolvedPath()));
+  if (!writeAll(fdOf(fd_), data, size)) return fail(errnoStatus("write", target_.resolvedPath()));
   return {};
 }
 
 void AtomicFile::copyTargetAttributes() {
   // Read through the directory's handle, so they come from the file that
   // was checked rather than from whatever a path leads to by now.
-  std::string path = "/proc/self/fd/" + std::to_string(target_.directory()) + "/" + target_.name();
+  std::string path = "/proc/self/fd/" + std::to_string(directoryOf(target_)) + "/" + target_.name();
   if (::access("/proc/self/fd", X_OK) != 0) path = target_.resolvedPath();
   const ssize_t size = ::llistxattr(path.c_str(), nullptr, 0);
   if (size <= 0) {
@@ -183,7 +200,7 @@ void AtomicFile::copyTargetAttributes() {
     at += length + 1;
     if (length == 0) continue;
     const bool copied = readAttribute(path, name, value) &&
-                        ::fsetxattr(fd_.get(), name, value.data(), value.size(), 0) == 0;
+                        ::fsetxattr(fdOf(fd_), name, value.data(), value.size(), 0) == 0;
     // ENODATA: removed since it was listed.
     if (!copied && errno != ENODATA && attributesError_ == 0) attributesError_ = errno;
   }
@@ -195,25 +212,25 @@ Status AtomicFile::sync() {
   if (synced_) return {};
   // Only a privileged process may give a file away; others keep their own,
   // so a refusal here is expected and not a failure.
-  if (restoreOwner_ && ::fchown(fd_.get(), target_.status().st_uid, target_.status().st_gid) != 0) {
+  if (restoreOwner_ && ::fchown(fdOf(fd_), target_.owner(), target_.group()) != 0) {
     restoreOwner_ = false;
   }
   // After the owner, which may clear attributes tied to it, and before the
   // mode, which then agrees with a copied access list.
   if (options_.keepTargetMetadata && target_.exists()) copyTargetAttributes();
-  if (::fchmod(fd_.get(), mode_) != 0) return fail(errnoStatus("chmod", path));
-  if (::fsync(fd_.get()) != 0) return fail(errnoStatus("fsync", path));
+  if (::fchmod(fdOf(fd_), mode_) != 0) return fail(errnoStatus("chmod", path));
+  if (::fsync(fdOf(fd_)) != 0) return fail(errnoStatus("fsync", path));
   synced_ = true;
   return {};
 }
 
 Status AtomicFile::linkUnder(const std::string& name) {
-  const Status named = nameUnnamedFile(fd_.get(), target_.directory(), name);
+  const Status named = nameUnnamedFile(fdOf(fd_), directoryOf(target_), name);
   return named.ok() ? named : named.about(target_.resolvedPath());
 }
 
 Status AtomicFile::name() {
-  const int directory = target_.directory();
+  const int directory = directoryOf(target_);
   const std::string& target = target_.name();
   const std::string& path = target_.resolvedPath();
   bool existed = target_.exists();
@@ -278,10 +295,12 @@ Status AtomicFile::commit() {
   // A named file is closed first, so that a close that loses writes (some
   // network file systems) is found before it replaces anything. An unnamed
   // one is named through its descriptor.
-  if (!unnamed_ && !fd_.close()) return fail(errnoStatus("close", target_.resolvedPath()));
+  if (!unnamed_) {
+    if (Status closed = fd_.close(); !closed.ok()) return fail(closed.about(target_.resolvedPath()));
+  }
   if (Status named = name(); !named.ok()) return fail(named);
   fd_.reset();
-  (void)syncDirectory(target_.directory());
+  (void)syncDirectory(directoryOf(target_));
   unnamed_ = false;
   synced_ = false;
   return {};
@@ -290,7 +309,7 @@ Status AtomicFile::commit() {
 void AtomicFile::abandon() {
   fd_.reset();
   if (!temporaryName_.empty()) {
-    ::unlinkat(target_.directory(), temporaryName_.c_str(), 0);
+    ::unlinkat(directoryOf(target_), temporaryName_.c_str(), 0);
     temporaryName_.clear();
   }
   unnamed_ = false;

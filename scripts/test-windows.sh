@@ -12,28 +12,22 @@ build=${TALVEK_WINDOWS_BUILD_DIR:-$top/build-windows}
 export TALVEK_WINDOWS_BUILD_DIR=$build
 "$top/scripts/build-windows.sh" "$@"
 
-export WINEPREFIX=$build/wine-prefix
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-export WINEARCH=win64
-unset DISPLAY WAYLAND_DISPLAY
-wine=/usr/lib/wine/wine64
-wineserver=/usr/lib/wine/wineserver
-
+. "$top/scripts/wine-env.sh"
+talvek_wine_env "$build"
 seconds_since() { awk -v a="$1" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", b - a }'; }
 
 start=$(date +%s.%N)
 made=ready
 [ -f "$WINEPREFIX/.talvek-ready" ] || made=made
-"$top/scripts/wine-run.sh" --init
+talvek_wine_prefix
 echo "wine prefix: $made in $(seconds_since "$start") s"
 
 start=$(date +%s.%N)
-"$wineserver" -k 2>/dev/null || true
-"$wineserver" -p </dev/null >>"$build/wineserver.log" 2>&1
-trap '"$wineserver" -k 2>/dev/null || true' EXIT
+"$talvek_wineserver" -k 2>/dev/null || true
+"$talvek_wineserver" -p </dev/null >>"$build/wineserver.log" 2>&1
+trap '"$talvek_wineserver" -k 2>/dev/null || true' EXIT
 # Starts wine's services, with their output going to the log, not to CTest.
-"$wine" cmd /c exit </dev/null >>"$build/wineserver.log" 2>&1
+"$talvek_wine" cmd /c exit </dev/null >>"$build/wineserver.log" 2>&1
 echo "wine server: up in $(seconds_since "$start") s"
 
 start=$(date +%s.%N)

@@ -6,18 +6,46 @@
 
 namespace talvek {
 
+// The k names never collide with <windows.h>; the registry's own names
+// below are what callers write.
 enum RegistryRoot : std::uint32_t {
-  HKEY_CLASSES_ROOT = 0x80000000u,
-  HKEY_CURRENT_USER = 0x80000001u,
-  HKEY_LOCAL_MACHINE = 0x80000002u,
+  kHkeyClassesRoot = 0x80000000u,
+  kHkeyCurrentUser = 0x80000001u,
+  kHkeyLocalMachine = 0x80000002u,
 };
 
 enum RegistryType : std::uint32_t {
-  REG_NONE = 0,
-  REG_SZ = 1,
-  REG_BINARY = 3,
-  REG_DWORD = 4,
+  kRegNone = 0,
+  kRegSz = 1,
+  kRegBinary = 3,
+  kRegDword = 4,
 };
+
+// <windows.h> defines these names as macros: the roots as the system's key
+// handles, the types with the same numbers. Where it comes first, each name
+// stays its macro; where it comes after, its macro stands for the name from
+// then on. Code that sees both and needs our types uses the k names.
+#ifndef HKEY_CLASSES_ROOT
+inline constexpr RegistryRoot HKEY_CLASSES_ROOT = kHkeyClassesRoot;
+#endif
+#ifndef HKEY_CURRENT_USER
+inline constexpr RegistryRoot HKEY_CURRENT_USER = kHkeyCurrentUser;
+#endif
+#ifndef HKEY_LOCAL_MACHINE
+inline constexpr RegistryRoot HKEY_LOCAL_MACHINE = kHkeyLocalMachine;
+#endif
+#ifndef REG_NONE
+inline constexpr RegistryType REG_NONE = kRegNone;
+#endif
+#ifndef REG_SZ
+inline constexpr RegistryType REG_SZ = kRegSz;
+#endif
+#ifndef REG_BINARY
+inline constexpr RegistryType REG_BINARY = kRegBinary;
+#endif
+#ifndef REG_DWORD
+inline constexpr RegistryType REG_DWORD = kRegDword;
+#endif
 
 // A Windows system error number: 0 for success.
 using RegResult = std::int32_t;

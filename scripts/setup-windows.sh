@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the Windows build and its tests need, if any is
+# missing: the mingw-w64 compilers with POSIX threads (the win32-thread ones
+# have no std::thread), wine to run the tests, NSIS for the installer, and
+# GoogleTest's sources, built with the cross compiler. Quick when everything
+# is already there.
+set -euo pipefail
+
+packages=(cmake make g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 wine nsis googletest)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

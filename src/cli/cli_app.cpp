@@ -19,7 +19,7 @@
 #include "platform/status.h"
 #include "platform/file_status.h"
 #include "platform/stop_signals.h"
-#include "platform/unique_fd.h"
+#include "platform/posix/unique_fd.h"
 
 #ifndef TALVEK_VERSION
 #error "TALVEK_VERSION must be defined by the build"

@@ -8,7 +8,7 @@
 #include <csignal>
 #include <cstring>
 
-#include "platform/unique_fd.h"
+#include "platform/posix/unique_fd.h"
 
 namespace talvek {
 

@@ -142,6 +142,10 @@ Status infoOfNative(NativeFile native, FileInfo* info);
 // planted at the path: Replaced ("not a regular file") for anything else.
 Status openForReading(const std::string& path, File* file);
 
+// Opens whatever the path names for reading (a pipe such as <(command)
+// included), waiting for a FIFO's writer as reading it would.
+Status openAnyForReading(const std::string& path, File* file);
+
 // What the system says of a path, following links or not.
 Status infoOfPath(const std::string& path, bool followLinks, FileInfo* info);
 

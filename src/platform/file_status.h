@@ -3,12 +3,14 @@
 
 #include <string>
 
+#include "platform/file.h"
+
 namespace talvek {
 
 // stat succeeds (following links) and the path is a regular file.
 bool isRegularFile(const std::string& path);
-// The same of an open file.
-bool isRegularFile(int fd);
+// The same of an open file another owns (standard output, say).
+bool isRegularFile(NativeFile file);
 
 // Both paths exist (following links) and name the same file: same device
 // and inode, however the paths are spelled.

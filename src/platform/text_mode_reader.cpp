@@ -1,14 +1,11 @@
 #include "platform/text_mode_reader.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
 #include <new>
 #include <stdexcept>
 #include <vector>
+
+#include "platform/file.h"
 
 namespace talvek {
 
@@ -54,23 +51,20 @@ void finishTextModeBytes(bool& pendingCr, std::string& text) {
 
 namespace {
 
-bool readAll(int fd, std::string& text) {
+bool readAll(File& file, std::string& text) {
   // Room for the whole file and the line feed a key reader adds, taken once:
   // growing by doubling would take up to three times the file's size.
-  struct stat st;
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
-    text.reserve(static_cast<size_t>(st.st_size) + 1);
+  FileInfo info;
+  if (file.info(&info).ok() && info.regular && info.size > 0) {
+    text.reserve(static_cast<size_t>(info.size) + 1);
   }
   std::vector<char> block(kBlockSize);
   bool pendingCr = false;
   for (;;) {
-    const ssize_t got = ::read(fd, block.data(), block.size());
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
+    size_t got = 0;
+    if (!file.read(block.data(), block.size(), &got).ok()) return false;
     if (got == 0) break;
-    if (!appendTextModeBytes(block.data(), static_cast<size_t>(got), pendingCr, text)) break;
+    if (!appendTextModeBytes(block.data(), got, pendingCr, text)) break;
   }
   finishTextModeBytes(pendingCr, text);
   return true;
@@ -80,17 +74,17 @@ bool readAll(int fd, std::string& text) {
 
 bool readTextModeFile(const std::string& path, std::string& text) {
   text.clear();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+  File file;
+  if (!openAnyForReading(path, &file).ok()) return false;
   bool ok = false;
   try {
-    ok = readAll(fd, text);
+    ok = readAll(file, text);
   } catch (const std::bad_alloc&) {
     // A file larger than the memory there is fails like one that cannot be
     // read.
   } catch (const std::length_error&) {
   }
-  ::close(fd);
+  file.reset();
   if (!ok) {
     text.clear();
     text.shrink_to_fit();

@@ -9,7 +9,7 @@
 #include <cstdlib>
 
 #include "platform/file_status.h"
-#include "platform/unique_fd.h"
+#include "platform/posix/unique_fd.h"
 #include "platform/user_dirs.h"
 
 namespace talvek {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "platform/atomic_file.h"
-#include "platform/unique_fd.h"
+#include "platform/posix/unique_fd.h"
 
 namespace talvek {
 

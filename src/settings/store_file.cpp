@@ -10,7 +10,7 @@
 #include <ctime>
 
 #include "platform/file_status.h"
-#include "platform/unique_fd.h"
+#include "platform/posix/unique_fd.h"
 #include "settings/lock_wait.h"
 
 namespace talvek {

@@ -19,7 +19,7 @@
 #include <tuple>
 
 #include "child_process.h"
-#include "platform/unique_fd.h"
+#include "platform/posix/unique_fd.h"
 #include "temp_dir.h"
 
 namespace talvek::test {

@@ -7,7 +7,7 @@
 
 #include "dialog/window_constants.h"
 #include "dialog_fixture.h"
-#include "platform/unique_fd.h"
+#include "platform/posix/unique_fd.h"
 
 namespace talvek::test {
 namespace {

@@ -21,7 +21,7 @@
 #include "job/journal_record.h"
 #include "job/transform_file.h"
 #include "job_test_support.h"
-#include "platform/unique_fd.h"
+#include "platform/posix/unique_fd.h"
 
 namespace talvek {
 namespace {

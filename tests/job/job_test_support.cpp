@@ -9,7 +9,7 @@
 
 #include "codec/block_transform.h"
 #include "codec/key_text.h"
-#include "platform/unique_fd.h"
+#include "platform/posix/unique_fd.h"
 
 namespace talvek::test {
 

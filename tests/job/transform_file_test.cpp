@@ -16,7 +16,7 @@
 #include "codec/byte_transform.h"
 #include "codec/key_text.h"
 #include "job_test_support.h"
-#include "platform/unique_fd.h"
+#include "platform/posix/unique_fd.h"
 
 namespace talvek {
 namespace {

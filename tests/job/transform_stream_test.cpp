@@ -12,7 +12,7 @@
 #include <functional>
 
 #include "job_test_support.h"
-#include "platform/unique_fd.h"
+#include "platform/posix/unique_fd.h"
 
 namespace talvek {
 namespace {

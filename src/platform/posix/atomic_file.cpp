@@ -15,7 +15,7 @@
 #include "platform/posix/unnamed_file.h"
 #include "platform/posix/errno_status.h"
 #include "platform/posix/sync_directory.h"
-#include "platform/unique_fd.h"
+#include "platform/posix/unique_fd.h"
 
 namespace talvek {
 namespace {

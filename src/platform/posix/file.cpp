@@ -11,7 +11,7 @@
 
 #include "platform/posix/errno_status.h"
 #include "platform/posix/file_info.h"
-#include "platform/unique_fd.h"
+#include "platform/posix/unique_fd.h"
 
 namespace talvek {
 namespace {
@@ -173,6 +173,13 @@ Status openForReading(const std::string& path, File* file) {
   if (flags < 0 || ::fcntl(fdOf(fd.native()), F_SETFL, flags & ~O_NONBLOCK) != 0) {
     return errnoStatus("fcntl", path);
   }
+  *file = std::move(fd);
+  return {};
+}
+
+Status openAnyForReading(const std::string& path, File* file) {
+  File fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd.valid()) return errnoStatus("open", path);
   *file = std::move(fd);
   return {};
 }

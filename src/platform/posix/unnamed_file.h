@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/status.h"
-#include "platform/unique_fd.h"
+#include "platform/posix/unique_fd.h"
 
 namespace talvek {
 

@@ -14,9 +14,9 @@ bool isRegularFile(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-bool isRegularFile(int fd) {
+bool isRegularFile(NativeFile file) {
   struct stat st;
-  return ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  return ::fstat(static_cast<int>(file), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 bool sameFile(const std::string& a, const std::string& b) {

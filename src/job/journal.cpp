@@ -19,7 +19,7 @@ constexpr int kMaxNameDraws = 100;
 constexpr size_t kMaxKeptStem = 200;
 
 std::string fileNameOf(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
+  const size_t slash = path.find_last_of("/\\");
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 

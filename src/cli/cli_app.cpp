@@ -1,15 +1,10 @@
 #include "cli/cli_app.h"
 
-#include <errno.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <csignal>
 #include <iostream>
 
 #include "cli/cli_options.h"
 #include "cli/name_quoting.h"
+#include "cli/standard_streams.h"
 #include "cli/terminal.h"
 #include "cli/terminal_window.h"
 #include "dialog/destination_rule.h"
@@ -19,7 +14,6 @@
 #include "platform/status.h"
 #include "platform/file_status.h"
 #include "platform/stop_signals.h"
-#include "platform/posix/unique_fd.h"
 
 #ifndef TALVEK_VERSION
 #error "TALVEK_VERSION must be defined by the build"
@@ -47,70 +41,6 @@ int usageError(const std::string& error) {
   std::cerr << "talvek-cli: " << error << "\n"
             << "Try 'talvek-cli --help'." << std::endl;
   return kExitUsage;
-}
-
-// Standard descriptors that were closed when the program started. They are
-// opened on /dev/null, so that no file the program opens gets their number
-// and is then read or written as standard input or output.
-struct ClosedStreams {
-  bool input = false;
-  bool output = false;
-};
-
-ClosedStreams reopenClosedStreams() {
-  bool closed[3] = {false, false, false};
-  for (int fd = 0; fd < 3; ++fd) {
-    if (::fcntl(fd, F_GETFD) >= 0 || errno != EBADF) continue;
-    closed[fd] = true;
-    // The lowest free number is fd itself, the ones below being open.
-    const int opened = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
-    if (opened >= 0 && opened != fd) {
-      ::dup2(opened, fd);
-      ::close(opened);
-    }
-  }
-  return {closed[0], closed[1]};
-}
-
-// Where questions are asked and passwords typed: standard input when it is
-// a terminal that carries no data; with SOURCE -, the controlling terminal.
-struct QuestionTerminal {
-  UniqueFd owned;
-  int input = -1;
-  int output = -1;
-  std::string whyNot;  // when there is none
-};
-
-void openQuestionTerminal(const CliOptions& options, bool readsStandardInput,
-                          QuestionTerminal& terminal) {
-  if (options.quiet) {
-    terminal.whyNot = "--quiet asks nothing";
-  } else if (!readsStandardInput) {
-    if (isTerminal(STDIN_FILENO)) {
-      terminal.input = STDIN_FILENO;
-      terminal.output = STDERR_FILENO;
-    } else {
-      terminal.whyNot = "standard input is not a terminal";
-    }
-  } else {
-    terminal.owned.reset(::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC));
-    if (terminal.owned.valid()) {
-      terminal.input = terminal.owned.get();
-      terminal.output = terminal.owned.get();
-    } else {
-      terminal.whyNot = "standard input carries the data and there is no terminal";
-    }
-  }
-}
-
-// Whether path names the file standard input is: /dev/stdin,
-// /proc/self/fd/0, another name of the same file, the same pipe. Looked up,
-// not opened, so nothing is read from it.
-bool isStandardInput(const std::string& path) {
-  struct stat input;
-  struct stat named;
-  return ::fstat(STDIN_FILENO, &input) == 0 && ::stat(path.c_str(), &named) == 0 &&
-         input.st_dev == named.st_dev && input.st_ino == named.st_ino;
 }
 
 std::string secretOptions(bool readsStandardInput) {
@@ -145,11 +75,12 @@ int fillSecret(const CliOptions& options, const QuestionTerminal& terminal, Wind
       second = first;
       break;
     }
-    case SecretSource::PasswordStdin:
-      switch (readLine(STDIN_FILENO, first)) {
+    case SecretSource::PasswordStdin: {
+      int error = 0;
+      switch (readLine(standardInput(), first, &error)) {
         case LineRead::Failed:
           return usageError("cannot read the password from standard input: " +
-                            systemErrorText(errno));
+                            systemErrorText(error));
         case LineRead::TooLong:
           return usageError("the password line on standard input is longer than 1 MiB");
         default:
@@ -157,6 +88,7 @@ int fillSecret(const CliOptions& options, const QuestionTerminal& terminal, Wind
       }
       second = first;
       break;
+    }
     case SecretSource::Terminal:
       first = askLine(terminal.input, terminal.output, "Password #1: ", true).value_or("");
       // Decoding with a mistyped password does no harm: asked once.
@@ -192,9 +124,9 @@ int runCli(const std::vector<std::string>& args) {
 
   const bool readsStandardInput = options.source == kStandardStream;
   QuestionTerminal terminal;
-  openQuestionTerminal(options, readsStandardInput, terminal);
+  openQuestionTerminal(options.quiet, readsStandardInput, terminal);
   TerminalWindow::LineReader readAnswer;
-  if (terminal.input >= 0) {
+  if (terminal.input != kNoFile) {
     readAnswer = [&terminal](const std::string& prompt) {
       return askLine(terminal.input, terminal.output, prompt, false);
     };
@@ -225,7 +157,7 @@ int runCli(const std::vector<std::string>& args) {
                       "another file");
   }
   if (writesStandardOutput && closed.output) return usageError("standard output is closed");
-  if (writesStandardOutput && isTerminal(STDOUT_FILENO)) {
+  if (writesStandardOutput && isTerminal(standardOutput())) {
     return usageError(std::string(options.command == CliCommand::Encode ? "encoded" : "decoded") +
                       " data is not written to a terminal; redirect standard output or give a "
                       "DESTINATION");
@@ -248,10 +180,10 @@ int runCli(const std::vector<std::string>& args) {
   window.setControlText(IDC_SOURCE, options.source);
   window.setControlText(IDC_DESTINATION, destination);
   StreamEnds ends;
-  if (readsStandardInput) ends.input = STDIN_FILENO;
-  if (writesStandardOutput) ends.output = STDOUT_FILENO;
+  if (readsStandardInput) ends.input = standardInput();
+  if (writesStandardOutput) ends.output = standardOutput();
 
-  if (options.secret == SecretSource::Terminal && terminal.input < 0) {
+  if (options.secret == SecretSource::Terminal && terminal.input == kNoFile) {
     // What is wrong with the paths comes first, as in the dialog, where the
     // password could always be typed.
     std::string source;
@@ -264,8 +196,8 @@ int runCli(const std::vector<std::string>& args) {
   if (const int status = fillSecret(options, terminal, window); status >= 0) return status;
 
   // A bar under a pager or another program's output would get in the way.
-  window.showProgress(!options.quiet && isTerminal(STDERR_FILENO) &&
-                      (!writesStandardOutput || isRegularFile(STDOUT_FILENO)));
+  window.showProgress(!options.quiet && isTerminal(standardError()) &&
+                      (!writesStandardOutput || isRegularFile(standardOutput())));
   JobReport report;
   const CommandResult result =
       dialog.runStreamCommand(options.command == CliCommand::Encode, ends, &report);
@@ -275,7 +207,7 @@ int runCli(const std::vector<std::string>& args) {
   // The reader of standard output went away: end as filters do.
   if (result == CommandResult::Failed && writesStandardOutput &&
       report.failure == JobFailure::WriteFailed && report.why.is(Condition::ReaderGone)) {
-    StopSignals::endBy(SIGPIPE);
+    StopSignals::endForReaderGone();
   }
   return exitStatusOf(result);
 }

@@ -7,9 +7,11 @@
 #include <optional>
 #include <string>
 
+#include "platform/file.h"
+
 namespace talvek {
 
-bool isTerminal(int fd);
+bool isTerminal(NativeFile file);
 
 // The longest line taken, line end not counted: a longer one is refused
 // rather than read without end.
@@ -19,18 +21,19 @@ enum class LineRead {
   Line,     // a line, maybe empty
   End,      // end of input before any byte
   TooLong,  // more than kMaxLineLength bytes before the line end
-  Failed,   // a read failed; errno says why
+  Failed,   // a read failed
 };
 
 // Reads one line from fd into `line`, without its line end (LF, or CR LF).
 // Nothing after the line is taken from an input that others may share: a
 // file is read in blocks and its offset put back just after the line, a
 // terminal gives one line per read anyway, and a pipe is read byte by byte.
-LineRead readLine(int fd, std::string& line);
+// On Failed, `error` (when given) receives the system's code.
+LineRead readLine(NativeFile input, std::string& line, int* error = nullptr);
 
 // The first line of the file at `path`, which may be anything that can be
 // read (a pipe given by the shell as /dev/fd/N too). An empty file gives an
-// empty line. On Failed, `error` receives errno.
+// empty line. On Failed, `error` receives the system's code.
 LineRead readFirstLine(const std::string& path, std::string& line, int& error);
 
 // Writes `prompt` to `output`, then reads one line from `input`; with
@@ -38,7 +41,8 @@ LineRead readFirstLine(const std::string& path, std::string& line, int& error);
 // back even when a signal ends the process meanwhile. nullopt when no line
 // could be read; a line end is then written, so the next output starts on a
 // line of its own.
-std::optional<std::string> askLine(int input, int output, const std::string& prompt, bool hidden);
+std::optional<std::string> askLine(NativeFile input, NativeFile output, const std::string& prompt,
+                                   bool hidden);
 
 // Drops one trailing LF and a CR before it.
 void stripLineEnd(std::string& line);

@@ -30,9 +30,12 @@ class StopSignals {
   // SIGHUP) and a script's loop stops as it would for any other program.
   [[noreturn]] static void endByCaughtSignal();
 
-  // Ends the process by `signal` with its default action, as above; SIGPIPE
-  // after the reader of standard output went away, as a filter ends.
+  // Ends the process by `signal` with its default action, as above.
   [[noreturn]] static void endBy(int signal);
+
+  // Ends the process as a filter ends when the reader of its output went
+  // away: by SIGPIPE here, with the status Windows gives a broken pipe there.
+  [[noreturn]] static void endForReaderGone();
 
  private:
   int readEnd_ = -1;

@@ -80,6 +80,10 @@ void StopSignals::endByCaughtSignal() {
   endBy(signal != 0 ? signal : SIGTERM);
 }
 
+void StopSignals::endForReaderGone() {
+  endBy(SIGPIPE);
+}
+
 void StopSignals::endBy(int signal) {
   ::signal(signal, SIG_DFL);
   sigset_t set;

@@ -68,8 +68,8 @@ class HiddenInput {
 
 }  // namespace
 
-bool isTerminal(int fd) {
-  return ::isatty(fd) == 1;
+bool isTerminal(NativeFile file) {
+  return ::isatty(static_cast<int>(file)) == 1;
 }
 
 void stripLineEnd(std::string& line) {
@@ -77,7 +77,8 @@ void stripLineEnd(std::string& line) {
   if (!line.empty() && line.back() == '\r') line.pop_back();
 }
 
-LineRead readLine(int fd, std::string& line) {
+LineRead readLine(NativeFile input, std::string& line, int* error) {
+  const int fd = static_cast<int>(input);
   line.clear();
   const off_t start = ::lseek(fd, 0, SEEK_CUR);
   const bool seekable = start >= 0;
@@ -87,7 +88,10 @@ LineRead readLine(int fd, std::string& line) {
   for (;;) {
     const ssize_t got = ::read(fd, buffer, chunk);
     if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return LineRead::Failed;
+    if (got < 0) {
+      if (error != nullptr) *error = errno;
+      return LineRead::Failed;
+    }
     if (got == 0) break;
     any = true;
     const size_t size = static_cast<size_t>(got);
@@ -110,24 +114,25 @@ LineRead readLine(int fd, std::string& line) {
 
 LineRead readFirstLine(const std::string& path, std::string& line, int& error) {
   const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
-  LineRead result = fd.valid() ? readLine(fd.get(), line) : LineRead::Failed;
-  error = result == LineRead::Failed ? errno : 0;
+  error = fd.valid() ? 0 : errno;
+  LineRead result = fd.valid() ? readLine(fd.get(), line, &error) : LineRead::Failed;
   if (result == LineRead::End) result = LineRead::Line;
   return result;
 }
 
-std::optional<std::string> askLine(int input, int output, const std::string& prompt, bool hidden) {
+std::optional<std::string> askLine(NativeFile input, NativeFile output, const std::string& prompt,
+                                   bool hidden) {
   std::string line;
   LineRead result;
   {
     std::optional<HiddenInput> quiet;
-    if (hidden) quiet.emplace(input);
+    if (hidden) quiet.emplace(static_cast<int>(input));
     // Prompt only once echo is off, so nothing typed in answer is shown.
-    (void)writeAll(output, prompt.data(), prompt.size());
+    (void)writeAll(static_cast<int>(output), prompt.data(), prompt.size());
     result = readLine(input, line);
   }
   if (result == LineRead::Line) return line;
-  (void)writeAll(output, "\n", 1);
+  (void)writeAll(static_cast<int>(output), "\n", 1);
   return std::nullopt;
 }
 

@@ -43,6 +43,16 @@ int usageError(const std::string& error) {
   return kExitUsage;
 }
 
+// Whether path names the file standard input is: /dev/stdin,
+// /proc/self/fd/0, another name of the same file, the same pipe. Looked up,
+// not opened, so nothing is read from it.
+bool isStandardInput(const std::string& path) {
+  FileInfo input;
+  FileInfo named;
+  return infoOfNative(standardInput(), &input).ok() &&
+         infoOfPath(path, /*followLinks=*/true, &named).ok() && input.identity == named.identity;
+}
+
 std::string secretOptions(bool readsStandardInput) {
   return readsStandardInput ? "give --key-file or --password-file"
                             : "give --key-file, --password-file or --password-stdin";
@@ -164,14 +174,19 @@ int runCli(const std::vector<std::string>& args) {
   }
   DialogEnvironment environment;
   // Loading the locale reads files: only for a password to be converted.
+  const bool typed = options.secret == SecretSource::Terminal;
   if (!options.passwordCharset.empty()) {
-    const std::string typedCharset = localeCharset();
+    const std::string typedCharset =
+        typed && !typedPasswordCharset().empty() ? typedPasswordCharset() : localeCharset();
     if (!charsetConversionAvailable(typedCharset, options.passwordCharset)) {
       return usageError("cannot convert passwords from the locale's character set " + typedCharset +
                         " to " + quotedName(options.passwordCharset));
     }
     environment.passwordCharset = options.passwordCharset;
     environment.passwordTextCharset = typedCharset;
+  } else if (typed && !typedPasswordKeyCharset().empty()) {
+    environment.passwordCharset = typedPasswordKeyCharset();
+    environment.passwordTextCharset = typedPasswordCharset();
   }
   if (options.secret == SecretSource::PasswordFile) {
     environment.protectedPaths.push_back(options.secretPath);

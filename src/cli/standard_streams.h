@@ -26,16 +26,20 @@ ClosedStreams reopenClosedStreams();
 // a terminal that carries no data; with SOURCE -, the controlling terminal
 // (the console). `input` is kNoFile when there is none, and whyNot says so.
 struct QuestionTerminal {
-  File owned;
+  File ownedInput;
+  File ownedOutput;
   NativeFile input = kNoFile;
   NativeFile output = kNoFile;
   std::string whyNot;
 };
 void openQuestionTerminal(bool quiet, bool readsStandardInput, QuestionTerminal& terminal);
 
-// Whether path names the file standard input is: /dev/stdin,
-// /proc/self/fd/0, another name of the same file, the same pipe. Looked up,
-// not opened, so nothing is read from it.
-bool isStandardInput(const std::string& path);
+// The character set a typed password arrives in, and the one whose bytes a
+// typed password's key is made of; "" for bytes as typed. A terminal here
+// gives the locale's bytes, which are the key; a Windows console gives
+// UTF-16 (passed on as UTF-8), and the key is the text in the system's ANSI
+// code page, as the program has always made it there.
+std::string typedPasswordCharset();
+std::string typedPasswordKeyCharset();
 
 }  // namespace talvek

@@ -2,7 +2,6 @@
 
 #include <errno.h>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "cli/terminal.h"
@@ -47,21 +46,22 @@ void openQuestionTerminal(bool quiet, bool readsStandardInput, QuestionTerminal&
       terminal.whyNot = "standard input is not a terminal";
     }
   } else {
-    terminal.owned.reset(::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC));
-    if (terminal.owned.valid()) {
-      terminal.input = terminal.owned.native();
-      terminal.output = terminal.owned.native();
+    terminal.ownedInput.reset(::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC));
+    if (terminal.ownedInput.valid()) {
+      terminal.input = terminal.ownedInput.native();
+      terminal.output = terminal.ownedInput.native();
     } else {
       terminal.whyNot = "standard input carries the data and there is no terminal";
     }
   }
 }
 
-bool isStandardInput(const std::string& path) {
-  struct stat input;
-  struct stat named;
-  return ::fstat(STDIN_FILENO, &input) == 0 && ::stat(path.c_str(), &named) == 0 &&
-         input.st_dev == named.st_dev && input.st_ino == named.st_ino;
+std::string typedPasswordCharset() {
+  return {};
+}
+
+std::string typedPasswordKeyCharset() {
+  return {};
 }
 
 }  // namespace talvek

@@ -166,19 +166,19 @@ TEST_F(OptionsStoreTest, ALockedStoreCostsAboutASecondAtStartAndAtClose) {
   {
     StoreLockedElsewhere lock(storePath());
     EXPECT_EQ(options_.loadOptType(), kOptPassword);
-    EXPECT_TRUE(registry_.lockWait().spent());
+    EXPECT_TRUE(registry_.waitSpent());
     // The first operation spends the second; the others do not wait again.
-    EXPECT_GE(registry_.lockWait().waited(), kStoreWaitPerStartOrClose);
-    EXPECT_LE(registry_.lockWait().waited(), kStoreWaitPerStartOrClose + milliseconds(300));
+    EXPECT_GE(registry_.waited(), kStoreWaitPerStartOrClose);
+    EXPECT_LE(registry_.waited(), kStoreWaitPerStartOrClose + milliseconds(300));
 
     options_.saveOptType(true);
-    EXPECT_TRUE(registry_.lockWait().spent());
-    EXPECT_LE(registry_.lockWait().waited(), kStoreWaitPerStartOrClose + milliseconds(300));
+    EXPECT_TRUE(registry_.waitSpent());
+    EXPECT_LE(registry_.waited(), kStoreWaitPerStartOrClose + milliseconds(300));
   }
   // The save was skipped; the next start finds the store free again.
   EXPECT_EQ(options_.loadOptType(), kOptKeyFile);
-  EXPECT_FALSE(registry_.lockWait().spent());
-  EXPECT_EQ(registry_.lockWait().waited(), milliseconds(0));
+  EXPECT_FALSE(registry_.waitSpent());
+  EXPECT_EQ(registry_.waited(), milliseconds(0));
 }
 
 // Once a limited wait is spent, operations fail at once without touching
@@ -189,20 +189,20 @@ TEST_F(OptionsStoreTest, ASpentWaitLeavesTheStoreAlone) {
   std::uint32_t value = 0;
   {
     StoreLockedElsewhere lock(storePath());
-    registry_.lockWait().limit(milliseconds(50));
+    registry_.limitWaiting(milliseconds(50));
     EXPECT_EQ(registry_.ensureKey(HKEY_CURRENT_USER, "Other"), kErrorCantWrite);
-    const milliseconds waited = registry_.lockWait().waited();
+    const milliseconds waited = registry_.waited();
     EXPECT_GE(waited, milliseconds(50));
     EXPECT_EQ(storedOptType(value), kErrorCantRead);
     EXPECT_EQ(registry_.writeDword(HKEY_CURRENT_USER, ProductKeyPath, "optType", 1),
               kErrorCantWrite);
-    EXPECT_EQ(registry_.lockWait().waited(), waited);
+    EXPECT_EQ(registry_.waited(), waited);
   }
   // The store is free again, but left alone all the same until the next
   // limit: nothing was written meanwhile.
   EXPECT_EQ(registry_.ensureKey(HKEY_CURRENT_USER, "Other"), kErrorCantWrite);
   EXPECT_EQ(storedOptType(value), kErrorCantRead);
-  registry_.lockWait().limit(milliseconds(50));
+  registry_.limitWaiting(milliseconds(50));
   EXPECT_FALSE(registry_.keyExists(HKEY_CURRENT_USER, "Other"));
   EXPECT_EQ(storedOptType(value), kErrorSuccess);
   EXPECT_EQ(value, static_cast<std::uint32_t>(kOptKeyFile));

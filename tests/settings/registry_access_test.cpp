@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "child_process.h"
-#include "settings/lock_wait.h"
-#include "settings/store_file.h"
+#include "settings/posix/lock_wait.h"
+#include "settings/posix/store_file.h"
 #include "platform/user_dirs.h"
 #include "settings_test_env.h"
 #include "temp_dir.h"
@@ -32,12 +32,12 @@ class RegistryAccessTest : public test::SettingsTest {
 };
 
 TEST_F(RegistryAccessTest, DefaultLocationFollowsXdgConfigHome) {
-  EXPECT_EQ(defaultRegistryPath(), storePath());
+  EXPECT_EQ(defaultRegistryLocation(), storePath());
   env_.unset("XDG_CONFIG_HOME");
-  EXPECT_EQ(defaultRegistryPath(), temp_.path() + "/home/.config/Brellam/Talvek/registry.db");
+  EXPECT_EQ(defaultRegistryLocation(), temp_.path() + "/home/.config/Brellam/Talvek/registry.db");
   // A relative value is not a base directory.
   env_.set("XDG_CONFIG_HOME", "relative/config");
-  EXPECT_EQ(defaultRegistryPath(), temp_.path() + "/home/.config/Brellam/Talvek/registry.db");
+  EXPECT_EQ(defaultRegistryLocation(), temp_.path() + "/home/.config/Brellam/Talvek/registry.db");
 }
 
 TEST_F(RegistryAccessTest, ReadsCreateNothing) {

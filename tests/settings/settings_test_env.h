@@ -33,7 +33,7 @@ class SettingsTest : public ::testing::Test {
  protected:
   SettingsTest();
 
-  // Where defaultRegistryPath() points under the temporary home.
+  // Where defaultRegistryLocation() points under the temporary home.
   std::string storePath() const { return temp_.path() + "/config/Brellam/Talvek/registry.db"; }
   std::string dataHome() const { return temp_.path() + "/data"; }
 

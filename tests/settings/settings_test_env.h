@@ -29,6 +29,9 @@ class ScopedEnvironment {
   std::vector<std::pair<std::string, std::pair<bool, std::string>>> saved_;
 };
 
+// Points HOME and the XDG directories into dir, as SettingsTest does.
+void pointHomeInto(const std::string& dir, ScopedEnvironment& env);
+
 class SettingsTest : public ::testing::Test {
  protected:
   SettingsTest();

@@ -16,8 +16,7 @@ struct FileTypeEntry {
   std::optional<std::string> text;  // the default value, if the key has one
 };
 
-// Whether the key's default value holds exactly text already. A key without
-// one of its own (a "shell" key) is new only when the key below it is.
+// Whether the key's default value holds exactly text already.
 bool holdsText(RegistryAccess& registry, const ClassesKey& classes, const std::string& key,
                const std::string& text) {
   RegistryType type = REG_NONE;
@@ -26,13 +25,16 @@ bool holdsText(RegistryAccess& registry, const ClassesKey& classes, const std::s
          type == REG_SZ && data == text + '\0';
 }
 
-// True when some default text changed.
+// True when some default text changed, as far as the shell wants to know.
+// A key without a text of its own (a "shell" key) is new only when the key
+// below it is, so the texts tell every change.
 bool writeEntries(RegistryAccess& registry, std::initializer_list<FileTypeEntry> entries) {
   const ClassesKey classes = userClassesKey();
+  const bool watch = shellWantsNotice();
   bool changed = false;
   for (const FileTypeEntry& entry : entries) {
     const std::string key = classes.below(entry.key);
-    if (entry.text && !holdsText(registry, classes, key, *entry.text)) changed = true;
+    if (watch && entry.text && !holdsText(registry, classes, key, *entry.text)) changed = true;
     registry.ensureKey(classes.root, key);
     if (entry.text) registry.setDefaultString(classes.root, key, *entry.text);
   }

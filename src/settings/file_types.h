@@ -16,9 +16,10 @@ std::string windowsDirectory();
 
 // Writes the twelve entries, in order: each key is ensured, then its default
 // text set where it has one; a step that fails is skipped. programPath is the
-// program's first command-line argument as given, relative or not. When a
-// default text was not already what is written, the shell is told
-// (announceFileTypes) and the result is true.
+// program's first command-line argument as given, relative or not. Where
+// the shell wants to hear of a change (shellWantsNotice) and a default text
+// was not already what is written, it is told (announceFileTypes) and the
+// result is true.
 bool registerFileTypes(RegistryAccess& registry, const std::string& programPath);
 
 }  // namespace talvek

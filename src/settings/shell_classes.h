@@ -30,6 +30,10 @@ ClassesKey userClassesKey();
 // gives: Notepad on Windows, the desktop's opener elsewhere.
 std::string_view keyFileOpener();
 
+// Whether the shell is to hear of a change to the entries (on Windows);
+// where it is not, the entries are not read first to find one.
+bool shellWantsNotice();
+
 // Tells the shell that file associations changed, so that it shows the new
 // names, verbs and icons at once. Only a store the shell reads is worth it:
 // the Windows registry itself, not a test's stand-in for it.

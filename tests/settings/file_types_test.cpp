@@ -26,7 +26,7 @@ class FileTypesTest : public test::RegistryTest {
 };
 
 TEST_F(FileTypesTest, WritesTheTwelveEntries) {
-  EXPECT_TRUE(registerFileTypes(registry_, "/opt/talvek/talvek"));
+  registerFileTypes(registry_, "/opt/talvek/talvek");
   const std::string keyCommand =
       "\"" + windowsDirectory() + std::string(keyFileOpener()) + "\" \"%1\"";
   const std::vector<std::pair<const char*, std::string>> expected = {
@@ -48,7 +48,7 @@ TEST_F(FileTypesTest, WritesTheTwelveEntries) {
 
 TEST_F(FileTypesTest, RegistersThePathAsGivenAndFollowsAMove) {
   registerFileTypes(registry_, "/opt/talvek/talvek");
-  EXPECT_TRUE(registerFileTypes(registry_, "bin/talvek"));
+  registerFileTypes(registry_, "bin/talvek");
   EXPECT_EQ(defaultText("Talvek\\shell\\open\\command"), "\"bin/talvek\" \"%1\"");
   EXPECT_EQ(defaultText("Talvek\\DefaultIcon"), "bin/talvek,1");
   EXPECT_EQ(defaultText("Morva.Key\\DefaultIcon"), "bin/talvek,2");
@@ -57,6 +57,7 @@ TEST_F(FileTypesTest, RegistersThePathAsGivenAndFollowsAMove) {
 // The shell is told only when an entry's text is not what it was, so that
 // every start and close of the dialog does not make it reload them.
 TEST_F(FileTypesTest, TellsOfAChangeOnlyWhenThereIsOne) {
+  if (!shellWantsNotice()) GTEST_SKIP() << "this system's shell is told nothing";
   EXPECT_TRUE(registerFileTypes(registry_, "talvek"));
   EXPECT_FALSE(registerFileTypes(registry_, "talvek"));
   ASSERT_EQ(registry_.setDefaultString(classes_.root, classes_.below(".mk"), "Other.Program"),

@@ -19,6 +19,10 @@ std::string_view keyFileOpener() {
   return "xdg-open";
 }
 
+bool shellWantsNotice() {
+  return false;
+}
+
 void announceFileTypes(const RegistryAccess&) {}
 
 }  // namespace talvek

@@ -29,6 +29,10 @@ std::string_view keyFileOpener() {
   return "notepad.exe";
 }
 
+bool shellWantsNotice() {
+  return true;
+}
+
 void announceFileTypes(const RegistryAccess& registry) {
   if (!registry.location().empty()) return;
   ::SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);

@@ -8,22 +8,9 @@
 #include <random>
 
 #include "platform/win32/wide_text.h"
+#include "win32/raw_registry.h"
 
 namespace talvek::test {
-
-namespace {
-
-bool keyExists(const std::string& path) {
-  HKEY key = nullptr;
-  if (::RegOpenKeyExW(HKEY_CURRENT_USER, wideFromUtf8(path).c_str(), 0, KEY_READ, &key) !=
-      ERROR_SUCCESS) {
-    return false;
-  }
-  ::RegCloseKey(key);
-  return true;
-}
-
-}  // namespace
 
 TestBaseKey::TestBaseKey(const std::string& parent) {
   std::random_device random;
@@ -32,7 +19,7 @@ TestBaseKey::TestBaseKey(const std::string& parent) {
     std::snprintf(name, sizeof name, "TalvekTest-%08x%08x", random(), random());
     name_ = name;
     path_ = parent + "\\" + name_;
-  } while (keyExists(path_));
+  } while (rawKeyExists(HKEY_CURRENT_USER, path_));
 }
 
 TestBaseKey::~TestBaseKey() {
@@ -40,7 +27,7 @@ TestBaseKey::~TestBaseKey() {
   // key goes.
   const LSTATUS result = ::RegDeleteTreeW(HKEY_CURRENT_USER, wideFromUtf8(path_).c_str());
   EXPECT_TRUE(result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND) << path_ << ": " << result;
-  EXPECT_FALSE(keyExists(path_)) << path_;
+  EXPECT_FALSE(rawKeyExists(HKEY_CURRENT_USER, path_)) << path_;
 }
 
 }  // namespace talvek::test

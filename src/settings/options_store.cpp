@@ -6,8 +6,11 @@
 
 namespace talvek {
 
-OptionsStore::OptionsStore(RegistryAccess& registry, std::string programPath, DesktopExport desktop)
-    : registry_(registry), programPath_(std::move(programPath)), desktop_(std::move(desktop)) {}
+OptionsStore::OptionsStore(RegistryAccess& registry, std::string programPath,
+                           std::function<void()> desktopAssociation)
+    : registry_(registry),
+      programPath_(std::move(programPath)),
+      desktopAssociation_(std::move(desktopAssociation)) {}
 
 void OptionsStore::ensureProgramKeys() {
   registry_.ensureKey(HKEY_LOCAL_MACHINE, CompanyKeyPath);
@@ -18,11 +21,11 @@ void OptionsStore::ensureProgramKeys() {
 
 void OptionsStore::registerFileTypes() {
   talvek::registerFileTypes(registry_, programPath_);
-  if (!desktop_.dataHome.empty()) exportDesktopAssociation(desktop_);
+  if (desktopAssociation_) desktopAssociation_();
 }
 
 int OptionsStore::loadOptType() {
-  registry_.lockWait().limit(kStoreWaitPerStartOrClose);
+  registry_.limitWaiting(kStoreWaitPerStartOrClose);
   ensureProgramKeys();
   registerFileTypes();
   std::uint32_t stored = 0;
@@ -35,7 +38,7 @@ int OptionsStore::loadOptType() {
 }
 
 void OptionsStore::saveOptType(bool passwordChecked) {
-  registry_.lockWait().limit(kStoreWaitPerStartOrClose);
+  registry_.limitWaiting(kStoreWaitPerStartOrClose);
   ensureProgramKeys();
   registerFileTypes();
   registry_.writeDword(HKEY_CURRENT_USER, ProductKeyPath, kOptTypeValueName,

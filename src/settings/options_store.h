@@ -4,9 +4,9 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <string>
 
-#include "settings/desktop_export.h"
 #include "settings/registry_access.h"
 
 namespace talvek {
@@ -29,15 +29,17 @@ inline constexpr int kOptKeyFile = 1010;   // IDC_USE_KEY_FILE
 class OptionsStore {
  public:
   // programPath: the first command-line argument as given, for the shell
-  // entries. desktop: where the desktop's association goes; a default one
-  // (empty dataHome) leaves the desktop alone.
-  OptionsStore(RegistryAccess& registry, std::string programPath, DesktopExport desktop = {});
+  // entries. desktopAssociation: runs after them at every registration, for
+  // a desktop that keeps an association of its own (on Linux,
+  // exportDesktopAssociation in posix/desktop_export.h); none by default.
+  OptionsStore(RegistryAccess& registry, std::string programPath,
+               std::function<void()> desktopAssociation = {});
 
   // Creates, if missing, Software\Brellam and Software\Brellam\Talvek under
   // HKEY_LOCAL_MACHINE, then under HKEY_CURRENT_USER; failures are ignored.
   void ensureProgramKeys();
 
-  // The twelve shell entries, then the desktop's association.
+  // The twelve shell entries, then the desktop's own association.
   void registerFileTypes();
 
   // Refreshes keys and file types, then gives kOptKeyFile if exactly that is
@@ -54,7 +56,7 @@ class OptionsStore {
  private:
   RegistryAccess& registry_;
   std::string programPath_;
-  DesktopExport desktop_;
+  std::function<void()> desktopAssociation_;
 };
 
 }  // namespace talvek

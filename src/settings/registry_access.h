@@ -1,46 +1,59 @@
 // The registry operations the program keeps its option and its file types
-// with, standing on one SQLite database file. Each operation is one short
-// transaction on its own connection; nothing is held between calls, so two
-// running instances share the file safely.
+// with. Each one opens its key, does one thing and lets go again; nothing is
+// held between calls, so two running instances can share the store. On
+// Windows they are the system's registry functions (win32/); elsewhere they
+// stand on one SQLite database file, each operation one short transaction on
+// its own connection (posix/).
 #pragma once
 
+#include <chrono>
 #include <cstdint>
-#include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
-#include "settings/lock_wait.h"
 #include "settings/registry_codes.h"
-#include "settings/store_file.h"
 
 namespace talvek {
 
-// configHome() + "/Brellam/Talvek/registry.db": each user's store; "" when
-// there is no home to keep it in.
-std::string defaultRegistryPath();
-
-class StoreSession;
+// Where this user's store is: on Linux configHome() +
+// "/Brellam/Talvek/registry.db", or "" when there is no home to keep it in;
+// on Windows "", the registry itself.
+std::string defaultRegistryLocation();
 
 // Keys are backslash-separated paths below a root, matched without regard to
-// ASCII case; the empty path is the root itself, which always exists. Value
-// names are matched the same way; the empty name is the key's default value.
-// Every operation returns a RegResult (see registry_codes.h) and never throws.
+// (at least ASCII) case; the empty path is the root itself, which always
+// exists. A path with an empty level (leading, trailing or doubled
+// backslash) is kErrorBadPathname. Value names are matched the same way; the
+// empty name is the key's default value. Every operation returns a RegResult
+// (see registry_codes.h) and never throws.
 //
-// A damaged store (corrupt, not a database, in a format or with tables the
-// store cannot use, unreadable, or failing SQLite's quick check, which runs
-// whenever the file has changed since it last passed) reads as empty. The
-// next write moves it aside to <path>.corrupt-<UTC time> and starts afresh.
-// A file counts as damaged only when a second try finds it so again, since
-// a read that failed once looks the same.
+// Values are bytes with a type. A text (REG_SZ) is UTF-8 with its
+// terminating NUL, as the program writes it; the Windows registry keeps it
+// as UTF-16 and the Windows half converts at the boundary, so callers see
+// the same bytes on both systems. Other types pass as they are.
 //
-// A store locked by another instance is waited for as lockWait() allows.
+// The SQLite store: a damaged store (corrupt, not a database, in a format or
+// with tables the store cannot use, unreadable, or failing SQLite's quick
+// check, which runs whenever the file has changed since it last passed)
+// reads as empty. The next write moves it aside to <path>.corrupt-<UTC time>
+// and starts afresh. A file counts as damaged only when a second try finds
+// it so again, since a read that failed once looks the same. A store locked
+// by another instance is waited for as limitWaiting() allows.
 class RegistryAccess {
  public:
-  // databasePath: the store's file; its directory is created by the first
-  // write that creates a key. Reads never create anything.
-  explicit RegistryAccess(std::string databasePath);
+  // location: on Linux the store's database file, whose directory the first
+  // write that creates a key creates (reads never create anything; "" is no
+  // store at all: reads find nothing and writes fail). On Windows a key
+  // below HKEY_CURRENT_USER under which the whole tree lives, each root as
+  // a subkey named after it (<location>\HKEY_CURRENT_USER\...), so that
+  // tests touch nothing else; "" is the registry's real roots.
+  explicit RegistryAccess(std::string location);
+  ~RegistryAccess();
+  RegistryAccess(const RegistryAccess&) = delete;
+  RegistryAccess& operator=(const RegistryAccess&) = delete;
 
-  const std::string& databasePath() const { return path_; }
+  const std::string& location() const { return location_; }
 
   // Creates the key and any missing parents; an existing key, its values and
   // its subkeys are left as they are.
@@ -52,7 +65,8 @@ class RegistryAccess {
 
   // Reads a REG_DWORD value of at most 4 bytes (little-endian) into value;
   // value is untouched on any failure: kErrorUnsupportedType for another
-  // type, kErrorMoreData for longer data.
+  // type, kErrorMoreData for longer data. Shorter data fills a number that
+  // starts as 0.
   RegResult readDword(RegistryRoot root, std::string_view path, std::string_view name,
                       std::uint32_t& value);
 
@@ -61,7 +75,8 @@ class RegistryAccess {
   RegResult writeDword(RegistryRoot root, std::string_view path, std::string_view name,
                        std::uint32_t number);
 
-  // The general forms of the two above: any type, any bytes.
+  // The general forms of the two above: any type, any bytes (texts as
+  // above).
   RegResult setValue(RegistryRoot root, std::string_view path, std::string_view name,
                      RegistryType type, std::string_view data);
   RegResult queryValue(RegistryRoot root, std::string_view path, std::string_view name,
@@ -73,32 +88,23 @@ class RegistryAccess {
 
   bool keyExists(RegistryRoot root, std::string_view path);
 
-  // How long operations wait for another instance's lock; limit it to bound
-  // the waiting of a whole run of operations.
-  LockWait& lockWait() { return wait_; }
+  // From now on all waits for another instance's lock together take at most
+  // `total`, to bound a whole run of operations (a dialog's start or close);
+  // once it is spent, operations fail at once without touching the store
+  // until the next limit. The Windows registry serialises its writers
+  // itself: nothing is waited for there, and nothing is ever spent.
+  void limitWaiting(std::chrono::milliseconds total);
+  bool waitSpent() const;
+  // Time spent waiting since the last limit.
+  std::chrono::milliseconds waited() const;
 
  private:
-  using Body = std::function<RegResult(StoreSession&)>;
+  // What the system's half keeps between calls (the SQLite store: its lock
+  // waits and the file its last check passed).
+  class State;
 
-  // Runs body in an immediate transaction, committing only when it returns
-  // success. create: whether a missing store may be created.
-  RegResult write(bool create, const Body& body);
-  // One try of write(). found: the file was damaged; `damaged` then names
-  // it, unless another instance has put another file in its place.
-  RegResult writeOnce(bool create, const Body& body, bool& found, StoreFileIdentity& damaged);
-  // Runs body in a read transaction; a store without tables is empty.
-  RegResult read(const Body& body);
-  // One try of read(); damaged: the file looked damaged.
-  RegResult readOnce(const Body& body, bool& damaged);
-  // Inside a transaction that holds a lock (a read has run, or it began
-  // IMMEDIATE), so the file cannot change meanwhile: runs the quick check
-  // unless the file is as it was when it last passed. False on a failure or
-  // a damaged file, both recorded in the session.
-  bool checkStore(StoreSession& session);
-
-  std::string path_;
-  LockWait wait_;
-  FileStamp checked_;
+  std::string location_;
+  std::unique_ptr<State> state_;
 };
 
 }  // namespace talvek

@@ -4,7 +4,7 @@
 #include <csignal>
 
 #include "platform/executable_path.h"
-#include "settings/desktop_export.h"
+#include "settings/posix/desktop_export.h"
 #include "settings/options_store.h"
 #include "settings/registry_access.h"
 #include "platform/user_dirs.h"
@@ -25,8 +25,11 @@ int main(int argc, char** argv) {
   talvek::initResources();
   QApplication::setWindowIcon(talvek::programIcon());
 
-  talvek::RegistryAccess registry(talvek::defaultRegistryPath());
-  talvek::OptionsStore store(registry, argc > 0 ? argv[0] : "", talvek::defaultDesktopExport());
+  talvek::RegistryAccess registry(talvek::defaultRegistryLocation());
+  talvek::OptionsStore store(registry, argc > 0 ? argv[0] : "",
+                             [desktop = talvek::defaultDesktopExport()] {
+                               talvek::exportDesktopAssociation(desktop);
+                             });
   talvek::StoredOptions options(store);
   talvek::EncoderApp app(
       argc, argv, &options,

@@ -1,5 +1,5 @@
 // The desktop's copy of the association: MIME package, desktop entry, icons.
-#include "settings/desktop_export.h"
+#include "settings/posix/desktop_export.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/executable_path.h"
-#include "settings/desktop_entry.h"
+#include "settings/posix/desktop_entry.h"
 #include "settings/options_store.h"
 #include "platform/user_dirs.h"
 #include "settings_test_env.h"
@@ -426,7 +426,8 @@ TEST_F(DesktopExportTest, InstalledFilesMatchThePerUserOnes) {
 
 TEST_F(DesktopExportTest, OptionsStoreExportsWithEveryRegistration) {
   RegistryAccess registry(storePath());
-  OptionsStore options(registry, "talvek", target());
+  OptionsStore options(registry, "talvek",
+                       [target = target()] { exportDesktopAssociation(target); });
   options.loadOptType();
   EXPECT_EQ(readFile(data("applications/com.brellam.Talvek.desktop")), desktopEntry(kProgram));
   EXPECT_TRUE(pathExists(data("icons/hicolor/48x48/apps/talvek.png")));

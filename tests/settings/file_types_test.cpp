@@ -1,4 +1,5 @@
-// The shell's entries for encoded files and key files.
+// The shell's entries for encoded files and key files, wherever this
+// system's shell reads them (userClassesKey()).
 #include "settings/file_types.h"
 
 #include <gtest/gtest.h>
@@ -7,35 +8,27 @@
 #include <utility>
 #include <vector>
 
-#include "settings_test_env.h"
+#include "registry_test_place.h"
+#include "settings/shell_classes.h"
 
 namespace talvek {
 namespace {
 
-class FileTypesTest : public test::SettingsTest {
+class FileTypesTest : public test::RegistryTest {
  protected:
-  // The key's default text without its NUL, "<no value>" or "<no key>".
+  // The default text of HKEY_CLASSES_ROOT\<key> as this user's entries have it.
   std::string defaultText(const char* key) {
-    if (!registry_.keyExists(HKEY_CLASSES_ROOT, key)) return "<no key>";
-    RegistryType type = REG_NONE;
-    std::string data;
-    if (registry_.queryValue(HKEY_CLASSES_ROOT, key, "", type, data) != kErrorSuccess) {
-      return "<no value>";
-    }
-    EXPECT_EQ(type, REG_SZ) << key;
-    EXPECT_TRUE(!data.empty() && data.back() == '\0') << key;
-    return data.substr(0, data.size() - 1);
+    return test::defaultText(registry_, classes_.root, classes_.below(key));
   }
+  bool keyExists(const char* key) { return registry_.keyExists(classes_.root, classes_.below(key)); }
 
-  RegistryAccess registry_{storePath()};
+  const ClassesKey classes_ = userClassesKey();
 };
-
-TEST_F(FileTypesTest, WindowsDirectoryHoldsTheOpener) {
-  EXPECT_EQ(windowsDirectory(), "/usr/bin/");
-}
 
 TEST_F(FileTypesTest, WritesTheTwelveEntries) {
   registerFileTypes(registry_, "/opt/talvek/talvek");
+  const std::string keyCommand =
+      "\"" + windowsDirectory() + std::string(keyFileOpener()) + "\" \"%1\"";
   const std::vector<std::pair<const char*, std::string>> expected = {
       {"Talvek", "Talvek Encoded File"},
       {"Talvek\\shell", "<no value>"},
@@ -46,7 +39,7 @@ TEST_F(FileTypesTest, WritesTheTwelveEntries) {
       {"Morva.Key", "Key File"},
       {"Morva.Key\\shell", "<no value>"},
       {"Morva.Key\\shell\\open", "&Open with Notepad"},
-      {"Morva.Key\\shell\\open\\command", "\"/usr/bin/xdg-open\" \"%1\""},
+      {"Morva.Key\\shell\\open\\command", keyCommand},
       {"Morva.Key\\DefaultIcon", "/opt/talvek/talvek,2"},
       {".mk", "Morva.Key"},
   };
@@ -61,29 +54,46 @@ TEST_F(FileTypesTest, RegistersThePathAsGivenAndFollowsAMove) {
   EXPECT_EQ(defaultText("Morva.Key\\DefaultIcon"), "bin/talvek,2");
 }
 
-TEST_F(FileTypesTest, TakesOverTheExtensionsAndLeavesOtherEntriesAlone) {
-  ASSERT_EQ(registry_.ensureKey(HKEY_CLASSES_ROOT, ".tc\\OpenWithProgids"), kErrorSuccess);
-  ASSERT_EQ(registry_.setDefaultString(HKEY_CLASSES_ROOT, ".tc", "Other.Program"), kErrorSuccess);
-  ASSERT_EQ(registry_.ensureKey(HKEY_CLASSES_ROOT, "Talvek\\shell\\print"), kErrorSuccess);
-  ASSERT_EQ(registry_.setDefaultString(HKEY_CLASSES_ROOT, "Talvek\\shell\\print", "&Print"),
+// The shell is told only when an entry's text is not what it was, so that
+// every start and close of the dialog does not make it reload them.
+TEST_F(FileTypesTest, TellsOfAChangeOnlyWhenThereIsOne) {
+  if (!shellWantsNotice()) GTEST_SKIP() << "this system's shell is told nothing";
+  EXPECT_TRUE(registerFileTypes(registry_, "talvek"));
+  EXPECT_FALSE(registerFileTypes(registry_, "talvek"));
+  ASSERT_EQ(registry_.setDefaultString(classes_.root, classes_.below(".mk"), "Other.Program"),
             kErrorSuccess);
-  ASSERT_EQ(registry_.writeDword(HKEY_CLASSES_ROOT, "Talvek", "EditFlags", 0x10000), kErrorSuccess);
+  EXPECT_TRUE(registerFileTypes(registry_, "talvek"));
+  ASSERT_EQ(registry_.deleteKey(classes_.root, classes_.below("Talvek\\shell")), kErrorSuccess);
+  EXPECT_TRUE(registerFileTypes(registry_, "talvek"));
+  ASSERT_EQ(registry_.setValue(classes_.root, classes_.below("Talvek"), "", REG_BINARY,
+                               std::string("Talvek Encoded File", 20)),
+            kErrorSuccess);
+  EXPECT_TRUE(registerFileTypes(registry_, "talvek"));
+  EXPECT_EQ(defaultText("Talvek"), "Talvek Encoded File");
+  EXPECT_FALSE(registerFileTypes(registry_, "talvek"));
+}
+
+TEST_F(FileTypesTest, TakesOverTheExtensionsAndLeavesOtherEntriesAlone) {
+  ASSERT_EQ(registry_.ensureKey(classes_.root, classes_.below(".tc\\OpenWithProgids")),
+            kErrorSuccess);
+  ASSERT_EQ(registry_.setDefaultString(classes_.root, classes_.below(".tc"), "Other.Program"),
+            kErrorSuccess);
+  ASSERT_EQ(registry_.ensureKey(classes_.root, classes_.below("Talvek\\shell\\print")),
+            kErrorSuccess);
+  ASSERT_EQ(
+      registry_.setDefaultString(classes_.root, classes_.below("Talvek\\shell\\print"), "&Print"),
+      kErrorSuccess);
+  ASSERT_EQ(registry_.writeDword(classes_.root, classes_.below("Talvek"), "EditFlags", 0x10000),
+            kErrorSuccess);
 
   registerFileTypes(registry_, "/opt/talvek/talvek");
   EXPECT_EQ(defaultText(".tc"), "Talvek");
-  EXPECT_TRUE(registry_.keyExists(HKEY_CLASSES_ROOT, ".tc\\OpenWithProgids"));
+  EXPECT_TRUE(keyExists(".tc\\OpenWithProgids"));
   EXPECT_EQ(defaultText("Talvek\\shell\\print"), "&Print");
   std::uint32_t flags = 0;
-  EXPECT_EQ(registry_.readDword(HKEY_CLASSES_ROOT, "Talvek", "EditFlags", flags), kErrorSuccess);
+  EXPECT_EQ(registry_.readDword(classes_.root, classes_.below("Talvek"), "EditFlags", flags),
+            kErrorSuccess);
   EXPECT_EQ(flags, 0x10000u);
-}
-
-TEST_F(FileTypesTest, DamagedStoreIsReplacedOnTheWay) {
-  registerFileTypes(registry_, "/opt/talvek/talvek");
-  test::writeFile(storePath(), std::string(3000, 'q'));
-  registerFileTypes(registry_, "/opt/talvek/talvek");
-  EXPECT_EQ(defaultText("Talvek"), "Talvek Encoded File");
-  EXPECT_EQ(defaultText(".mk"), "Morva.Key");
 }
 
 }  // namespace

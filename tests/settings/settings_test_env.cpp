@@ -34,12 +34,16 @@ void ScopedEnvironment::unset(const std::string& name) {
   ::unsetenv(name.c_str());
 }
 
+void pointHomeInto(const std::string& dir, ScopedEnvironment& env) {
+  env.set("HOME", dir + "/home");
+  env.set("XDG_CONFIG_HOME", dir + "/config");
+  env.set("XDG_DATA_HOME", dir + "/data");
+  env.set("XDG_CACHE_HOME", dir + "/cache");
+  env.set("XDG_DATA_DIRS", "/usr/local/share:/usr/share");
+}
+
 SettingsTest::SettingsTest() {
-  env_.set("HOME", temp_.path() + "/home");
-  env_.set("XDG_CONFIG_HOME", temp_.path() + "/config");
-  env_.set("XDG_DATA_HOME", dataHome());
-  env_.set("XDG_CACHE_HOME", temp_.path() + "/cache");
-  env_.set("XDG_DATA_DIRS", "/usr/local/share:/usr/share");
+  pointHomeInto(temp_.path(), env_);
 }
 
 CommandOutput runCommand(const std::string& commandLine) {

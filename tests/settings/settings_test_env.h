@@ -29,11 +29,14 @@ class ScopedEnvironment {
   std::vector<std::pair<std::string, std::pair<bool, std::string>>> saved_;
 };
 
+// Points HOME and the XDG directories into dir, as SettingsTest does.
+void pointHomeInto(const std::string& dir, ScopedEnvironment& env);
+
 class SettingsTest : public ::testing::Test {
  protected:
   SettingsTest();
 
-  // Where defaultRegistryPath() points under the temporary home.
+  // Where defaultRegistryLocation() points under the temporary home.
   std::string storePath() const { return temp_.path() + "/config/Brellam/Talvek/registry.db"; }
   std::string dataHome() const { return temp_.path() + "/data"; }
 

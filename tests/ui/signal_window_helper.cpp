@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
   const std::string destination = argv[3];
   const int reportFd = std::stoi(argv[4]);
 
-  RegistryAccess registry(defaultRegistryPath());
+  RegistryAccess registry(defaultRegistryLocation());
   OptionsStore store(registry, argv[0]);
   StoredOptions options(store);
   const char* const programArguments[] = {argv[0]};

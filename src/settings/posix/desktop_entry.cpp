@@ -1,4 +1,4 @@
-#include "settings/desktop_entry.h"
+#include "settings/posix/desktop_entry.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "settings/store_session.h"
+#include "settings/posix/store_session.h"
 
 #include <sqlite3.h>
 

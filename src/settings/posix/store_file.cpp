@@ -1,4 +1,4 @@
-#include "settings/store_file.h"
+#include "settings/posix/store_file.h"
 
 #include <fcntl.h>
 #include <sqlite3.h>
@@ -11,7 +11,7 @@
 
 #include "platform/file_status.h"
 #include "platform/posix/unique_fd.h"
-#include "settings/lock_wait.h"
+#include "settings/posix/lock_wait.h"
 
 namespace talvek {
 

@@ -23,7 +23,7 @@ foreach(entry IN LISTS entries)
 endforeach()
 
 file(WRITE "${OUTPUT}.tmp" "// Generated from the PNG files under resources/icons; do not edit.
-#include \"settings/theme_icons.h\"
+#include \"settings/posix/theme_icons.h\"
 
 namespace talvek {
 

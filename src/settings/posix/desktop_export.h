@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "settings/theme_icons.h"
+#include "settings/posix/theme_icons.h"
 
 namespace talvek {
 

@@ -1,4 +1,4 @@
-#include "settings/desktop_export.h"
+#include "settings/posix/desktop_export.h"
 
 #include <cerrno>
 #include <chrono>
@@ -6,9 +6,9 @@
 
 #include "platform/executable_path.h"
 #include "platform/file_status.h"
-#include "settings/desktop_entry.h"
-#include "settings/file_replace.h"
-#include "settings/quiet_command.h"
+#include "settings/posix/desktop_entry.h"
+#include "settings/posix/file_replace.h"
+#include "settings/posix/quiet_command.h"
 #include "platform/user_dirs.h"
 
 namespace talvek {

@@ -1,16 +1,53 @@
+// RegistryAccess on one SQLite database file.
 #include "settings/registry_access.h"
 
 #include <sqlite3.h>
 
+#include <functional>
 #include <vector>
 
 #include "platform/user_dirs.h"
-#include "settings/store_file.h"
-#include "settings/store_session.h"
+#include "settings/posix/lock_wait.h"
+#include "settings/posix/store_file.h"
+#include "settings/posix/store_session.h"
+#include "settings/registry_paths.h"
 
 namespace talvek {
 
-std::string defaultRegistryPath() {
+// The store's file, its lock waits and the state of the file its last check
+// passed, with the transactions every operation runs in.
+class RegistryAccess::State {
+ public:
+  using Body = std::function<RegResult(StoreSession&)>;
+
+  explicit State(std::string path) : path_(std::move(path)) {}
+
+  // Runs body in an immediate transaction, committing only when it returns
+  // success. create: whether a missing store may be created.
+  RegResult write(bool create, const Body& body);
+  // Runs body in a read transaction; a store without tables is empty.
+  RegResult read(const Body& body);
+
+  LockWait& lockWait() { return wait_; }
+
+ private:
+  // One try of write(). found: the file was damaged; `damaged` then names
+  // it, unless another instance has put another file in its place.
+  RegResult writeOnce(bool create, const Body& body, bool& found, StoreFileIdentity& damaged);
+  // One try of read(); damaged: the file looked damaged.
+  RegResult readOnce(const Body& body, bool& damaged);
+  // Inside a transaction that holds a lock (a read has run, or it began
+  // IMMEDIATE), so the file cannot change meanwhile: runs the quick check
+  // unless the file is as it was when it last passed. False on a failure or
+  // a damaged file, both recorded in the session.
+  bool checkStore(StoreSession& session);
+
+  std::string path_;
+  LockWait wait_;
+  FileStamp checked_;
+};
+
+std::string defaultRegistryLocation() {
   const std::string base = configHome();
   // Without any home the store goes nowhere: every read is empty and every
   // write fails, which the program tolerates.
@@ -38,27 +75,6 @@ std::string foldCase(std::string_view text) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
   return folded;
-}
-
-// The key and each of its ancestors, shortest first, as written. False for
-// a path with an empty level; the empty path (the root) has no levels.
-bool keyLevels(std::string_view path, std::vector<std::string_view>& levels) {
-  levels.clear();
-  if (path.empty()) return true;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t slash = path.find('\\', start);
-    const std::size_t end = slash == std::string_view::npos ? path.size() : slash;
-    if (end == start) return false;
-    levels.push_back(path.substr(0, end));
-    if (slash == std::string_view::npos) return true;
-    start = slash + 1;
-  }
-}
-
-bool validKeyPath(std::string_view path) {
-  std::vector<std::string_view> levels;
-  return keyLevels(path, levels);
 }
 
 RegResult failureResult(const StoreSession& session, bool writing) {
@@ -101,9 +117,23 @@ bool keyPresent(StoreSession& session, RegistryRoot root, const std::string& fol
 
 }  // namespace
 
-RegistryAccess::RegistryAccess(std::string databasePath) : path_(std::move(databasePath)) {}
+RegistryAccess::RegistryAccess(std::string location)
+    : location_(std::move(location)), state_(std::make_unique<State>(location_)) {}
+RegistryAccess::~RegistryAccess() = default;
 
-RegResult RegistryAccess::write(bool create, const Body& body) {
+void RegistryAccess::limitWaiting(std::chrono::milliseconds total) {
+  state_->lockWait().limit(total);
+}
+
+bool RegistryAccess::waitSpent() const {
+  return state_->lockWait().spent();
+}
+
+std::chrono::milliseconds RegistryAccess::waited() const {
+  return state_->lockWait().waited();
+}
+
+RegResult RegistryAccess::State::write(bool create, const Body& body) {
   // A read that failed can pass for damage, so a file goes aside only when
   // a second try finds it damaged again; then the write goes to a fresh
   // store. Another instance may replace the file meanwhile: the file there
@@ -130,7 +160,7 @@ RegResult RegistryAccess::write(bool create, const Body& body) {
   return result;
 }
 
-RegResult RegistryAccess::writeOnce(bool create, const Body& body, bool& found,
+RegResult RegistryAccess::State::writeOnce(bool create, const Body& body, bool& found,
                                     StoreFileIdentity& damaged) {
   const StoreFileIdentity before = storeFileIdentity(path_);
   StoreConnection connection;
@@ -160,7 +190,7 @@ RegResult RegistryAccess::writeOnce(bool create, const Body& body, bool& found,
   return result;
 }
 
-RegResult RegistryAccess::read(const Body& body) {
+RegResult RegistryAccess::State::read(const Body& body) {
   RegResult result = kErrorSuccess;
   // As for writes, damage counts only when a second try finds it again.
   for (int attempt = 0; attempt < 2; ++attempt) {
@@ -173,7 +203,7 @@ RegResult RegistryAccess::read(const Body& body) {
   return result;
 }
 
-RegResult RegistryAccess::readOnce(const Body& body, bool& damaged) {
+RegResult RegistryAccess::State::readOnce(const Body& body, bool& damaged) {
   StoreConnection connection;
   const RegResult opened = connection.open(path_, false, wait_);
   if (opened != kErrorSuccess) return opened;
@@ -195,7 +225,7 @@ RegResult RegistryAccess::readOnce(const Body& body, bool& damaged) {
   return result;
 }
 
-bool RegistryAccess::checkStore(StoreSession& session) {
+bool RegistryAccess::State::checkStore(StoreSession& session) {
   const FileStamp stamp = fileStamp(path_);
   if (stamp.identity.exists && stamp == checked_) return true;
   // Damage that the store's own statements do not notice (a page of one
@@ -221,7 +251,7 @@ bool RegistryAccess::checkStore(StoreSession& session) {
 RegResult RegistryAccess::ensureKey(RegistryRoot root, std::string_view path) {
   std::vector<std::string_view> levels;
   if (!keyLevels(path, levels)) return kErrorBadPathname;
-  return write(true, [&](StoreSession& session) {
+  return state_->write(true, [&](StoreSession& session) {
     // Existing levels keep the case they were created with.
     for (std::string_view level : levels) {
       session.run(
@@ -234,10 +264,7 @@ RegResult RegistryAccess::ensureKey(RegistryRoot root, std::string_view path) {
 
 RegResult RegistryAccess::setDefaultString(RegistryRoot root, std::string_view path,
                                            std::string_view text) {
-  // The text goes in as a C string: up to its first NUL, then one NUL.
-  std::string data(text.substr(0, text.find('\0')));
-  data.push_back('\0');
-  return setValue(root, path, "", REG_SZ, data);
+  return setValue(root, path, "", REG_SZ, stringValueData(text));
 }
 
 RegResult RegistryAccess::readDword(RegistryRoot root, std::string_view path, std::string_view name,
@@ -259,16 +286,14 @@ RegResult RegistryAccess::readDword(RegistryRoot root, std::string_view path, st
 
 RegResult RegistryAccess::writeDword(RegistryRoot root, std::string_view path,
                                      std::string_view name, std::uint32_t number) {
-  char bytes[4];
-  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>((number >> (8 * i)) & 0xff);
-  return setValue(root, path, name, REG_DWORD, std::string_view(bytes, 4));
+  return setValue(root, path, name, REG_DWORD, dwordValueData(number));
 }
 
 RegResult RegistryAccess::setValue(RegistryRoot root, std::string_view path, std::string_view name,
                                    RegistryType type, std::string_view data) {
   if (!validKeyPath(path)) return kErrorBadPathname;
   const std::string key = foldCase(path);
-  return write(false, [&](StoreSession& session) {
+  return state_->write(false, [&](StoreSession& session) {
     if (!keyPresent(session, root, key)) return kErrorFileNotFound;
     session.run(
         "INSERT INTO registry_values(root, key, folded_name, name, type, data)"
@@ -288,7 +313,7 @@ RegResult RegistryAccess::queryValue(RegistryRoot root, std::string_view path,
                                      std::string_view name, RegistryType& type, std::string& data) {
   if (!validKeyPath(path)) return kErrorBadPathname;
   const std::string key = foldCase(path);
-  return read([&](StoreSession& session) {
+  return state_->read([&](StoreSession& session) {
     if (!keyPresent(session, root, key)) return kErrorFileNotFound;
     bool found = false;
     session.run(
@@ -313,7 +338,7 @@ RegResult RegistryAccess::deleteKey(RegistryRoot root, std::string_view path) {
   // Descendants sort between "key\" and "key]" (']' follows '\').
   const std::string first = key + "\\";
   const std::string beyond = key + "]";
-  return write(false, [&](StoreSession& session) {
+  return state_->write(false, [&](StoreSession& session) {
     if (!keyPresent(session, root, key)) return kErrorFileNotFound;
     const auto params = {SqlParam::integer(root), SqlParam::text(key), SqlParam::text(first),
                          SqlParam::text(beyond)};
@@ -332,7 +357,7 @@ bool RegistryAccess::keyExists(RegistryRoot root, std::string_view path) {
   if (path.empty()) return true;
   if (!validKeyPath(path)) return false;
   const std::string key = foldCase(path);
-  return read([&](StoreSession& session) {
+  return state_->read([&](StoreSession& session) {
            return keyPresent(session, root, key) ? kErrorSuccess : kErrorFileNotFound;
          }) == kErrorSuccess;
 }

@@ -1,4 +1,4 @@
-#include "settings/lock_wait.h"
+#include "settings/posix/lock_wait.h"
 
 #include <algorithm>
 #include <thread>

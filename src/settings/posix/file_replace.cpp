@@ -1,4 +1,4 @@
-#include "settings/file_replace.h"
+#include "settings/posix/file_replace.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "settings/quiet_command.h"
+#include "settings/posix/quiet_command.h"
 
 #include <fcntl.h>
 #include <signal.h>

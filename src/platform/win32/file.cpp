@@ -277,16 +277,16 @@ Status openExistingForWriting(const std::string& path, File* file) {
   FileInfo checked;
   if (Status looked = infoOfPath(path, /*followLinks=*/false, &checked); !looked.ok()) return looked;
   if (!checked.regular) return Status::failure("open", path, Condition::Replaced);
-  Status opened = openChecked(path, GENERIC_WRITE, checked, file);
-  if (!opened.is(Condition::AccessDenied)) return opened;
-  // Read-only: cleared through a handle of that very file, then opened again.
-  File held;
-  if (Status attributes = openChecked(path, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, checked,
-                                      &held);
-      !attributes.ok()) {
-    return opened;
+  if ((checked.permissions & 0200) == 0) {
+    // Read-only: cleared through a handle of that very file first.
+    File held;
+    if (Status opened = openChecked(path, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, checked,
+                                    &held);
+        !opened.ok()) {
+      return opened;
+    }
+    if (Status cleared = held.setPermissions(0666); !cleared.ok()) return cleared.about(path);
   }
-  if (Status cleared = held.setPermissions(0666); !cleared.ok()) return cleared.about(path);
   return openChecked(path, GENERIC_WRITE, checked, file);
 }
 

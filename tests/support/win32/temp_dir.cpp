@@ -7,6 +7,7 @@
 #include <sstream>
 #include <utility>
 
+#include "child_process.h"
 #include "win32/wide.h"
 
 namespace talvek::test {
@@ -58,6 +59,8 @@ void setVariable(const char* name, const std::string* value) {
 class PrivateUserFolders : public ::testing::Environment {
  public:
   void SetUp() override {
+    // A child of another test works in its parent's folders.
+    if (childArgument()) return;
     root_ = makeDirectory("talvek-home-");
     for (const char* name : {"LOCALAPPDATA", "APPDATA"}) {
       const std::string folder = root_ + "\\" + name;
@@ -65,7 +68,9 @@ class PrivateUserFolders : public ::testing::Environment {
       setVariable(name, &folder);
     }
   }
-  void TearDown() override { removeAll(root_); }
+  void TearDown() override {
+    if (!root_.empty()) removeAll(root_);
+  }
 
  private:
   std::string root_;

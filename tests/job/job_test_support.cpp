@@ -78,7 +78,8 @@ void writeAgedFile(const std::string& path, const std::string& data) {
   writeFile(path, data);
 #ifdef _WIN32
   std::error_code ec;
-  const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::hours(24 * 365 * 20);
+  const auto old =
+      std::filesystem::file_time_type::clock::now() - std::chrono::hours(24 * 365 * 20);
   std::filesystem::last_write_time(fsPath(path), old, ec);
   ASSERT_FALSE(ec) << ec.message();
 #else

@@ -91,7 +91,8 @@ TEST_P(Win32JobCrashTest, AKilledJobLeavesNothingAndIsUndoneAtTheNextStart) {
     EXPECT_EQ(readFile(file("link.tc")), expectedTransform(data, kKey, true));
     const std::vector<InterruptedJob> recovered = recoverInterruptedJobs();
     ASSERT_EQ(recovered.size(), 1u);
-    EXPECT_EQ(recovered[0].outcome, InterruptedJob::Outcome::Restored) << recovered[0].why.toString();
+    EXPECT_EQ(recovered[0].outcome, InterruptedJob::Outcome::Restored)
+        << recovered[0].why.toString();
     EXPECT_EQ(readFile(file("dest.tc")), c.oldDestination);
     EXPECT_EQ(readFile(file("link.tc")), c.oldDestination);
   }

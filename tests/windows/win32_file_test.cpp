@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "job/destination.h"
+#include "job/journal.h"
 #include "platform/charset.h"
 #include "platform/file.h"
 #include "platform/file_lock.h"
@@ -13,8 +15,6 @@
 #include "platform/target_file.h"
 #include "platform/user_dirs.h"
 #include "platform/win32/wide_text.h"
-#include "job/destination.h"
-#include "job/journal.h"
 #include "temp_dir.h"
 #include "windows_test_support.h"
 
@@ -34,8 +34,8 @@ FileInfo infoOf(const std::string& path) {
 TEST(Win32FileIdentity, TwoNamesOfOneFileAreOneFileAndACopyIsAnother) {
   TempDir dir;
   writeFile(dir.file("one"), "bytes");
-  ASSERT_TRUE(::CreateHardLinkW(widePath(dir.file("two")).c_str(), widePath(dir.file("one")).c_str(),
-                                nullptr));
+  ASSERT_TRUE(::CreateHardLinkW(widePath(dir.file("two")).c_str(),
+                                widePath(dir.file("one")).c_str(), nullptr));
   writeFile(dir.file("copy"), "bytes");
   EXPECT_EQ(infoOf(dir.file("one")).identity, infoOf(dir.file("two")).identity);
   EXPECT_NE(infoOf(dir.file("one")).identity, infoOf(dir.file("copy")).identity);
@@ -219,20 +219,20 @@ TEST_P(Win32ProbeDestination, TellsWithoutLeavingAName) {
 // Names the system keeps as they are, and those it refuses or takes for a
 // device. A trailing dot or space the system drops: such a name is the
 // name without it.
-INSTANTIATE_TEST_SUITE_P(
-    Names, Win32ProbeDestination,
-    ::testing::Values(CreatableCase{"plain.tc", DestinationState::Creatable},
-                      CreatableCase{"m\xC3\xA4rz \xD0\xBF\xD0\xB0\xD1\x80.tc",
-                                    DestinationState::Creatable},
-                      CreatableCase{"trailing.", DestinationState::Creatable},
-                      CreatableCase{"CON", DestinationState::NotCreatable},
-                      CreatableCase{"nul.txt", DestinationState::NotCreatable},
-                      CreatableCase{"Com1", DestinationState::NotCreatable},
-                      CreatableCase{"a?b", DestinationState::NotCreatable},
-                      CreatableCase{"a|b", DestinationState::NotCreatable},
-                      CreatableCase{"a<b", DestinationState::NotCreatable},
-                      CreatableCase{"missing/name", DestinationState::NotCreatable}),
-    [](const auto& info) { return "case" + std::to_string(info.index); });
+INSTANTIATE_TEST_SUITE_P(Names, Win32ProbeDestination,
+                         ::testing::Values(CreatableCase{"plain.tc", DestinationState::Creatable},
+                                           CreatableCase{"m\xC3\xA4rz \xD0\xBF\xD0\xB0\xD1\x80.tc",
+                                                         DestinationState::Creatable},
+                                           CreatableCase{"trailing.", DestinationState::Creatable},
+                                           CreatableCase{"CON", DestinationState::NotCreatable},
+                                           CreatableCase{"nul.txt", DestinationState::NotCreatable},
+                                           CreatableCase{"Com1", DestinationState::NotCreatable},
+                                           CreatableCase{"a?b", DestinationState::NotCreatable},
+                                           CreatableCase{"a|b", DestinationState::NotCreatable},
+                                           CreatableCase{"a<b", DestinationState::NotCreatable},
+                                           CreatableCase{"missing/name",
+                                                         DestinationState::NotCreatable}),
+                         [](const auto& info) { return "case" + std::to_string(info.index); });
 
 TEST(Win32TargetFile, ProbesANameWithoutCreatingIt) {
   TempDir dir;
@@ -284,9 +284,14 @@ TEST(Win32Pipe, StreamsReadAndWriteAndTellWhenTheOtherEndIsGone) {
 
 TEST(Win32Paths, ParentDirectoryKnowsBothSeparatorsAndRoots) {
   const std::pair<std::string, std::string> cases[] = {
-      {"C:\\dir\\name", "C:\\dir"}, {"C:/dir/name", "C:/dir"},   {"C:\\name", "C:\\"},
-      {"C:name", "C:"},             {"name", "."},               {"\\name", "\\"},
-      {"dir/sub\\name", "dir/sub"}, {"\\\\server\\share\\name", "\\\\server\\share"},
+      {"C:\\dir\\name", "C:\\dir"},
+      {"C:/dir/name", "C:/dir"},
+      {"C:\\name", "C:\\"},
+      {"C:name", "C:"},
+      {"name", "."},
+      {"\\name", "\\"},
+      {"dir/sub\\name", "dir/sub"},
+      {"\\\\server\\share\\name", "\\\\server\\share"},
   };
   for (const auto& [path, parent] : cases) EXPECT_EQ(parentDirectory(path), parent) << path;
 }

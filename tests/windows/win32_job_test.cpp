@@ -12,8 +12,8 @@
 #include "job/journal.h"
 #include "job/transform_file.h"
 #include "job/transform_stream.h"
-#include "platform/directory.h"
 #include "job_test_support.h"
+#include "platform/directory.h"
 #include "windows_test_support.h"
 
 namespace talvek::test {
@@ -73,9 +73,8 @@ TEST_F(Win32JobTest, TheSourceItselfIsReplacedByItsTransform) {
 TEST_F(Win32JobTest, ADestinationThatAppearsMeanwhileIsNotReplaced) {
   writeFile(file("source"), kData);
   JobReport report;
-  EXPECT_FALSE(run("source", "dest.tc", &report, changingOnceUnderway([this] {
-                     writeFile(file("dest.tc"), "theirs");
-                   })));
+  EXPECT_FALSE(run("source", "dest.tc", &report,
+                   changingOnceUnderway([this] { writeFile(file("dest.tc"), "theirs"); })));
   EXPECT_EQ(report.failure, JobFailure::DestinationExists);
   EXPECT_EQ(readFile(file("dest.tc")), "theirs");
   expectNoStrayFiles({"source", "dest.tc"});
@@ -134,12 +133,16 @@ TEST_F(Win32JobTest, AReplacedDestinationKeepsItsAttributesAndAccessList) {
   writeFile(file("source"), kData);
   writeFile(file("dest.tc"), "old bytes");
   ASSERT_TRUE(setAttributesOf(file("dest.tc"), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+  ASSERT_TRUE(setOwnAccessList(file("dest.tc")));
+  const std::string accessList = accessListOf(file("dest.tc"));
+  ASSERT_FALSE(accessList.empty());
   JobReport report;
   ASSERT_TRUE(run("source", "dest.tc", &report)) << report.why.toString();
   EXPECT_EQ(readFile(file("dest.tc")), encoded());
   const DWORD attributes = attributesOf(file("dest.tc"));
   EXPECT_NE(attributes & FILE_ATTRIBUTE_HIDDEN, 0u);
   EXPECT_NE(attributes & FILE_ATTRIBUTE_SYSTEM, 0u);
+  EXPECT_EQ(accessListOf(file("dest.tc")), accessList);
   EXPECT_TRUE(report.attributesLost.ok()) << report.attributesLost.toString();
   expectNoStrayFiles({"source", "dest.tc"});
 }
@@ -262,8 +265,8 @@ TEST_F(Win32JobTest, PipesCarryTheSameBytesAsFiles) {
     PipeFeed in(kData);
     PipeDrain out;
     JobReport report;
-    ASSERT_TRUE(transformStream({in.readEnd(), "standard input"}, {out.writeEnd(), "standard output"},
-                                kKey, true, &report))
+    ASSERT_TRUE(transformStream({in.readEnd(), "standard input"},
+                                {out.writeEnd(), "standard output"}, kKey, true, &report))
         << report.why.toString();
     EXPECT_EQ(out.finish(), encoded());
   }
@@ -294,8 +297,8 @@ TEST_F(Win32JobTest, AStreamWhoseReaderIsGoneFailsWithReaderGone) {
   ASSERT_TRUE(::CreatePipe(&readEnd, &writeEnd, nullptr, 0));
   ::CloseHandle(readEnd);
   JobReport report;
-  EXPECT_FALSE(transformFileToStream(file("source"), {reinterpret_cast<NativeFile>(writeEnd), "out"},
-                                     kKey, true, &report));
+  EXPECT_FALSE(transformFileToStream(
+      file("source"), {reinterpret_cast<NativeFile>(writeEnd), "out"}, kKey, true, &report));
   ::CloseHandle(writeEnd);
   EXPECT_EQ(report.failure, JobFailure::WriteFailed);
   EXPECT_TRUE(report.why.is(Condition::ReaderGone)) << report.why.toString();

@@ -54,6 +54,13 @@ class HeldOpen {
   HANDLE handle_;
 };
 
+// Gives the file a protected access list of its own: its owner may do
+// anything, everyone else read. (Wine makes access lists up from the file's
+// mode, and keeps none it is given.)
+bool setOwnAccessList(const std::string& path);
+// The file's access list in the system's text form, "" when unreadable.
+std::string accessListOf(const std::string& path);
+
 // Whether a read-only file refuses to be opened for writing here: wine run
 // by root lets root write anything, so the attribute means nothing then.
 bool readOnlyAttributeCounts();

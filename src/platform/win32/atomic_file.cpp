@@ -25,8 +25,8 @@ constexpr size_t kStreamBuffer = size_t{1} << 16;
 
 // What a replaced file's attributes hand on: the read-only one is the
 // mode's, the others (compressed, encrypted ...) are the file system's.
-constexpr DWORD kCarriedAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                                     FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+constexpr DWORD kCarriedAttributes =
+    FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
 // FileRenameInfoEx (Windows 10 1809 and later) and its flags. Its record is
 // FileRenameInfo's, whose one-byte ReplaceIfExists shares the flags' place.
@@ -185,8 +185,8 @@ Status AtomicFile::open(TargetFile target, const Options& options) {
   }
   const FileInfo& st = target_.info();
   if (!target_.isRegular()) {
-    return fail(Status::failure("open", path, st.directory ? ERROR_DIRECTORY_NOT_SUPPORTED
-                                                           : ERROR_FILE_INVALID));
+    return fail(Status::failure("open", path,
+                                st.directory ? ERROR_DIRECTORY_NOT_SUPPORTED : ERROR_FILE_INVALID));
   }
   const bool writeProtected = (st.permissions & 0200) == 0;
   // A rename would get past a file this process may not write.
@@ -222,7 +222,8 @@ Status AtomicFile::createNewFile() {
 }
 
 Status AtomicFile::write(const void* data, size_t size) {
-  if (!fd_.valid()) return fail(Status::failure("write", target_.resolvedPath(), ERROR_INVALID_HANDLE));
+  if (!fd_.valid())
+    return fail(Status::failure("write", target_.resolvedPath(), ERROR_INVALID_HANDLE));
   const char* p = static_cast<const char*>(data);
   while (size > 0) {
     DWORD written = 0;
@@ -230,7 +231,8 @@ Status AtomicFile::write(const void* data, size_t size) {
     if (!::WriteFile(handleOfFile(fd_), p, piece, &written, nullptr)) {
       return fail(lastErrorStatus("write", target_.resolvedPath()));
     }
-    if (written == 0) return fail(Status::failure("write", target_.resolvedPath(), Condition::Other));
+    if (written == 0)
+      return fail(Status::failure("write", target_.resolvedPath(), Condition::Other));
     p += written;
     size -= written;
   }
@@ -255,7 +257,8 @@ void AtomicFile::copyTargetAttributes() {
   }
   const DWORD attributes = attributesOf(target);
   if (attributes != INVALID_FILE_ATTRIBUTES &&
-      !setAttributes(handleOfFile(fd_), (attributes & kCarriedAttributes) | FILE_ATTRIBUTE_ARCHIVE)) {
+      !setAttributes(handleOfFile(fd_),
+                     (attributes & kCarriedAttributes) | FILE_ATTRIBUTE_ARCHIVE)) {
     attributesError_ = static_cast<int>(::GetLastError());
   }
   // The access list, with its inheritance: one that took its entries from
@@ -269,11 +272,11 @@ void AtomicFile::copyTargetAttributes() {
     DWORD revision = 0;
     const bool isProtected = ::GetSecurityDescriptorControl(descriptor, &control, &revision) &&
                              (control & SE_DACL_PROTECTED) != 0;
-    error = ::SetSecurityInfo(handleOfFile(fd_), SE_FILE_OBJECT,
-                              DACL_SECURITY_INFORMATION |
-                                  (isProtected ? PROTECTED_DACL_SECURITY_INFORMATION
-                                               : UNPROTECTED_DACL_SECURITY_INFORMATION),
-                              nullptr, nullptr, dacl, nullptr);
+    error = ::SetSecurityInfo(
+        handleOfFile(fd_), SE_FILE_OBJECT,
+        DACL_SECURITY_INFORMATION | (isProtected ? PROTECTED_DACL_SECURITY_INFORMATION
+                                                 : UNPROTECTED_DACL_SECURITY_INFORMATION),
+        nullptr, nullptr, dacl, nullptr);
   }
   if (descriptor != nullptr) ::LocalFree(descriptor);
   // A file system without access lists (FAT) has none to lose.
@@ -287,11 +290,11 @@ Status AtomicFile::sync() {
   const std::string& path = target_.resolvedPath();
   if (!fd_.valid()) return fail(Status::failure("flush", path, ERROR_INVALID_HANDLE));
   if (synced_) return {};
-  if (options_.keepTargetMetadata && target_.exists()) {
-    copyTargetAttributes();
-  } else if (!setAttributes(handleOfFile(fd_), FILE_ATTRIBUTE_ARCHIVE)) {
+  // No longer hidden: a file keeps the attribute through its rename.
+  if (!setAttributes(handleOfFile(fd_), FILE_ATTRIBUTE_ARCHIVE)) {
     return fail(lastErrorStatus("chmod", path));
   }
+  if (options_.keepTargetMetadata && target_.exists()) copyTargetAttributes();
   if (!::FlushFileBuffers(handleOfFile(fd_))) return fail(lastErrorStatus("flush", path));
   synced_ = true;
   return {};
@@ -327,7 +330,8 @@ Status AtomicFile::name() {
   if ((mode_ & 0200) == 0) {
     const DWORD attributes = attributesOf(file);
     if (attributes != INVALID_FILE_ATTRIBUTES) {
-      (void)setAttributes(file, (attributes & ~DWORD{FILE_ATTRIBUTE_NORMAL}) | FILE_ATTRIBUTE_READONLY);
+      (void)setAttributes(file,
+                          (attributes & ~DWORD{FILE_ATTRIBUTE_NORMAL}) | FILE_ATTRIBUTE_READONLY);
     }
   }
   if (options_.keepTargetMetadata && existed) {
@@ -360,7 +364,8 @@ void AtomicFile::abandon() {
     // A read-only file is not deleted: the mark would not take.
     const DWORD attributes = attributesOf(file);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-      (void)setAttributes(file, attributes & ~DWORD{FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_NORMAL});
+      (void)setAttributes(file,
+                          attributes & ~DWORD{FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_NORMAL});
     }
     gone = gone || setDeleteOnClose(file, true);
     fd_.reset();

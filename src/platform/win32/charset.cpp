@@ -14,11 +14,11 @@ struct NamedCodePage {
   UINT codePage;
 };
 constexpr NamedCodePage kNamedCodePages[] = {
-    {"UTF8", CP_UTF8},       {"ANSIX3.41968", 20127}, {"ASCII", 20127},
-    {"USASCII", 20127},      {"LATIN1", 28591},       {"KOI8R", 20866},
-    {"KOI8U", 21866},        {"SHIFTJIS", 932},       {"SJIS", 932},
-    {"GBK", 936},            {"GB2312", 936},         {"BIG5", 950},
-    {"EUCJP", 20932},        {"EUCKR", 51949},        {"MACINTOSH", 10000},
+    {"UTF8", CP_UTF8},  {"ANSIX3.41968", 20127}, {"ASCII", 20127},
+    {"USASCII", 20127}, {"LATIN1", 28591},       {"KOI8R", 20866},
+    {"KOI8U", 21866},   {"SHIFTJIS", 932},       {"SJIS", 932},
+    {"GBK", 936},       {"GB2312", 936},         {"BIG5", 950},
+    {"EUCJP", 20932},   {"EUCKR", 51949},        {"MACINTOSH", 10000},
 };
 
 // "windows-1252", "CP1252", "1252", "ISO-8859-5", "UTF-8", "koi8-r": what
@@ -100,8 +100,8 @@ CharsetConversion convertCharset(const std::string& text, const std::string& fro
       utf8 ? WC_ERR_INVALID_CHARS : (takesNoFlags(*target) ? 0 : WC_NO_BEST_FIT_CHARS);
   BOOL usedDefault = FALSE;
   BOOL* usedDefaultAt = utf8 || takesNoFlags(*target) ? nullptr : &usedDefault;
-  const int size = ::WideCharToMultiByte(*target, fromWideFlags, wide.data(), wideSize, nullptr,
-                                         0, nullptr, usedDefaultAt);
+  const int size = ::WideCharToMultiByte(*target, fromWideFlags, wide.data(), wideSize, nullptr, 0,
+                                         nullptr, usedDefaultAt);
   if (size <= 0 || usedDefault) return CharsetConversion::NotRepresentable;
   std::string out(static_cast<size_t>(size), '\0');
   ::WideCharToMultiByte(*target, fromWideFlags, wide.data(), wideSize, out.data(), size, nullptr,

@@ -25,6 +25,16 @@ bool endsTheProcessAnyway(DWORD event) {
 }
 
 BOOL WINAPI onControlEvent(DWORD event) {
+  return handleEvent(event) ? TRUE : FALSE;
+}
+
+void install() {
+  std::call_once(installed, [] { ::SetConsoleCtrlHandler(onControlEvent, TRUE); });
+}
+
+}  // namespace
+
+bool handleEvent(unsigned long event) {
   const int signal = signalOfEvent(event);
   if (catching.load() > 0) {
     int none = 0;
@@ -33,18 +43,12 @@ BOOL WINAPI onControlEvent(DWORD event) {
     int none = 0;
     deferredSignal.compare_exchange_strong(none, signal);
   } else {
-    return FALSE;  // the system's default: the process ends
+    return false;  // the system's default: the process ends
   }
   // Returning ends the process for these: give the job its time first.
   if (endsTheProcessAnyway(event)) ::Sleep(kCloseGraceMilliseconds);
-  return TRUE;
+  return true;
 }
-
-void install() {
-  std::call_once(installed, [] { ::SetConsoleCtrlHandler(onControlEvent, TRUE); });
-}
-
-}  // namespace
 
 int signalOfEvent(unsigned long event) {
   switch (event) {

@@ -16,6 +16,11 @@ void stopCatching();
 // The first event caught since startCatching(), as a signal number, or 0.
 int caught();
 
+// What the handler does with an event the system delivers: true when it
+// took it, false when the system's default is to end the process. Tests
+// deliver events through it, as wine without a console has none to send.
+bool handleEvent(unsigned long event);
+
 // While a SignalsHeld lives: events wait until the last one goes, and then
 // end the process as they would have (unless StopSignals catches them).
 void hold();

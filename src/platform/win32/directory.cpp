@@ -55,9 +55,9 @@ Status PrivateDirectory::open(const std::string& path, bool create) {
   // Never through a reparse point: the directory itself. Whose it is goes
   // unchecked: an elevated run's files belong to the administrators, and
   // the profile's access list keeps other users out of it already.
-  File dir(nativeOf(openPath(path_, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                             kShareAll, OPEN_EXISTING,
-                             FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT)));
+  File dir(
+      nativeOf(openPath(path_, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE, kShareAll,
+                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT)));
   if (!dir.valid()) return lastErrorStatus("open", path);
   const DWORD attributes = attributesOf(handleOf(dir.native()));
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
@@ -84,8 +84,8 @@ Status PrivateDirectory::createExclusive(const std::string& name, File* file) {
   // Shared for renaming and removal, which the journal does while it holds
   // the file open.
   const std::string where = path_ + "\\" + name;
-  File made(nativeOf(openPath(where, GENERIC_READ | GENERIC_WRITE, kShareAll, CREATE_NEW,
-                              FILE_ATTRIBUTE_NORMAL)));
+  File made(nativeOf(
+      openPath(where, GENERIC_READ | GENERIC_WRITE, kShareAll, CREATE_NEW, FILE_ATTRIBUTE_NORMAL)));
   if (!made.valid()) return lastErrorStatus("create", where);
   *file = std::move(made);
   return {};

@@ -39,8 +39,8 @@ DWORD transferSize(size_t size) {
 // Whether a failed open of a path found a directory there, which the system
 // only calls "access denied".
 bool isDirectoryPath(const std::string& path) {
-  const HANDLE found = openPath(path, FILE_READ_ATTRIBUTES, kShareAll, OPEN_EXISTING,
-                                FILE_FLAG_BACKUP_SEMANTICS);
+  const HANDLE found =
+      openPath(path, FILE_READ_ATTRIBUTES, kShareAll, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS);
   if (found == INVALID_HANDLE_VALUE) return false;
   const bool directory = isDirectoryHandle(found);
   ::CloseHandle(found);
@@ -202,7 +202,8 @@ Status File::waitUntilReady(bool forWriting, int milliseconds, bool* ready) cons
   if (type == FILE_TYPE_CHAR) {
     // A console's input can be waited on; other character devices answer.
     if (!::GetConsoleMode(handle, &mode)) return {};
-    const DWORD waited = ::WaitForSingleObject(handle, static_cast<DWORD>(std::max(0, milliseconds)));
+    const DWORD waited =
+        ::WaitForSingleObject(handle, static_cast<DWORD>(std::max(0, milliseconds)));
     if (waited == WAIT_FAILED) return lastErrorStatus("wait");
     *ready = waited == WAIT_OBJECT_0;
     return {};
@@ -275,13 +276,14 @@ Status createNewFile(const std::string& path, uint32_t permissions, File* file) 
 
 Status openExistingForWriting(const std::string& path, File* file) {
   FileInfo checked;
-  if (Status looked = infoOfPath(path, /*followLinks=*/false, &checked); !looked.ok()) return looked;
+  if (Status looked = infoOfPath(path, /*followLinks=*/false, &checked); !looked.ok())
+    return looked;
   if (!checked.regular) return Status::failure("open", path, Condition::Replaced);
   if ((checked.permissions & 0200) == 0) {
     // Read-only: cleared through a handle of that very file first.
     File held;
-    if (Status opened = openChecked(path, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, checked,
-                                    &held);
+    if (Status opened =
+            openChecked(path, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, checked, &held);
         !opened.ok()) {
       return opened;
     }

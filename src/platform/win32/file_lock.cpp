@@ -28,8 +28,8 @@ int tryLock(const File& file) {
   OVERLAPPED where{};
   where.Offset = static_cast<DWORD>(kLockOffset);
   where.OffsetHigh = static_cast<DWORD>(kLockOffset >> 32);
-  if (::LockFileEx(handleOf(file.native()), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY,
-                   0, 1, 0, &where)) {
+  if (::LockFileEx(handleOf(file.native()), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0,
+                   1, 0, &where)) {
     return 1;
   }
   const DWORD error = ::GetLastError();

@@ -33,8 +33,8 @@ FileTime fileTimeOf(const FILETIME& time) {
 }
 
 FILETIME fileTimeFrom(const FileTime& time) {
-  const uint64_t ticks = static_cast<uint64_t>(time.seconds * kTicksPerSecond +
-                                               time.nanoseconds / 100 + kEpochTicks);
+  const uint64_t ticks =
+      static_cast<uint64_t>(time.seconds * kTicksPerSecond + time.nanoseconds / 100 + kEpochTicks);
   FILETIME result;
   result.dwLowDateTime = static_cast<DWORD>(ticks);
   result.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
@@ -106,7 +106,8 @@ bool isValidFileName(const std::string& name) {
   for (const wchar_t* device : {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"}) {
     if (stem == device) return false;
   }
-  const bool numbered = stem.size() == 4 && (stem.rfind(L"COM", 0) == 0 || stem.rfind(L"LPT", 0) == 0) &&
+  const bool numbered = stem.size() == 4 &&
+                        (stem.rfind(L"COM", 0) == 0 || stem.rfind(L"LPT", 0) == 0) &&
                         ((stem[3] >= L'0' && stem[3] <= L'9') || stem[3] == 0xB9 ||
                          stem[3] == 0xB2 || stem[3] == 0xB3);
   return !numbered;

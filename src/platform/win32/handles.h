@@ -29,8 +29,7 @@ inline NativeFile nativeOf(HANDLE handle) {
 inline constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 // CreateFileW on widePath(path).
-HANDLE openPath(const std::string& path, DWORD access, DWORD share, DWORD disposition,
-                DWORD flags);
+HANDLE openPath(const std::string& path, DWORD access, DWORD share, DWORD disposition, DWORD flags);
 
 // What GetFileInformationByHandle says, in the portable form.
 Status fileInfoOfHandle(HANDLE handle, FileInfo* info);

@@ -42,8 +42,9 @@ Status TargetFile::open(const std::string& path) {
   if (name_.empty() || name_ == "." || name_ == "..") {
     return Status::failure("open", path, ERROR_DIRECTORY_NOT_SUPPORTED);
   }
-  directory_.reset(nativeOf(openPath(parentDirectory(absolute_), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
-                                     kShareAll, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS)));
+  directory_.reset(
+      nativeOf(openPath(parentDirectory(absolute_), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+                        kShareAll, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS)));
   if (!directory_.valid()) return lastErrorStatus("open", path);
   if (!isDirectoryHandle(handleOf(directory_.native()))) {
     return Status::failure("open", path, ERROR_DIRECTORY);
@@ -91,9 +92,10 @@ Status TargetFile::reopen(Access access, File* file, uint32_t permissions) const
       return openAndCheck(absolute_, GENERIC_WRITE | FILE_READ_ATTRIBUTES, OPEN_EXISTING,
                           FILE_ATTRIBUTE_NORMAL, &info_, file);
     case Access::CreateNew:
-      return openAndCheck(absolute_, GENERIC_READ | GENERIC_WRITE, CREATE_NEW,
-                          (permissions & 0200) != 0 ? FILE_ATTRIBUTE_NORMAL : FILE_ATTRIBUTE_READONLY,
-                          nullptr, file);
+      return openAndCheck(
+          absolute_, GENERIC_READ | GENERIC_WRITE, CREATE_NEW,
+          (permissions & 0200) != 0 ? FILE_ATTRIBUTE_NORMAL : FILE_ATTRIBUTE_READONLY, nullptr,
+          file);
   }
   return Status::failure("open", absolute_, Condition::Other);
 }
@@ -106,7 +108,8 @@ Status TargetFile::removeCreated() const {
   const HANDLE handle = handleOf(made.native());
   const DWORD attributes = attributesOf(handle);
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-    (void)setAttributes(handle, attributes & ~DWORD{FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_NORMAL});
+    (void)setAttributes(handle,
+                        attributes & ~DWORD{FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_NORMAL});
   }
   if (!setDeleteOnClose(handle, true)) {
     return lastErrorStatus("remove", absolute_);

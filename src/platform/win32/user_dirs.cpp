@@ -25,7 +25,8 @@ bool isAbsolute(std::string_view path) {
 std::string environmentPath(const wchar_t* name) {
   std::vector<wchar_t> buffer(1024);
   for (;;) {
-    const DWORD length = ::GetEnvironmentVariableW(name, buffer.data(), static_cast<DWORD>(buffer.size()));
+    const DWORD length =
+        ::GetEnvironmentVariableW(name, buffer.data(), static_cast<DWORD>(buffer.size()));
     if (length == 0) return {};
     if (length < buffer.size()) {
       std::string value = utf8FromWide(buffer.data(), length);

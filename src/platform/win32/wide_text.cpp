@@ -6,8 +6,8 @@ namespace talvek {
 
 std::wstring wideFromUtf8(const std::string& text) {
   if (text.empty()) return {};
-  const int size = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0);
+  const int size =
+      ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
   std::wstring wide(static_cast<size_t>(size), L'\0');
   ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
   return wide;
@@ -42,8 +42,8 @@ std::wstring widePath(const std::string& path) {
   if (length == 0 || length >= size) return wide;
   full.resize(length);
   const bool drive = full.size() >= 3 && full[1] == L':' && full[2] == L'\\';
-  const bool unc = full.size() >= 2 && full[0] == L'\\' && full[1] == L'\\' &&
-                   full.rfind(L"\\\\.\\", 0) != 0;
+  const bool unc =
+      full.size() >= 2 && full[0] == L'\\' && full[1] == L'\\' && full.rfind(L"\\\\.\\", 0) != 0;
   if (drive) return L"\\\\?\\" + full;
   if (unc) return L"\\\\?\\UNC\\" + full.substr(2);
   // A device ("\\.\CON"): as the system named it.

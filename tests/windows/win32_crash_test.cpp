@@ -49,6 +49,10 @@ struct CrashCase {
   bool hardLinked;             // written in place, with a journal
 };
 
+void PrintTo(const CrashCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
 class Win32JobCrashTest : public JobTest, public ::testing::WithParamInterface<CrashCase> {
  protected:
   // Runs the job in a child and kills it once it is underway.

@@ -208,6 +208,10 @@ struct CreatableCase {
   DestinationState expected;
 };
 
+void PrintTo(const CreatableCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
 class Win32ProbeDestination : public ::testing::TestWithParam<CreatableCase> {};
 
 TEST_P(Win32ProbeDestination, TellsWithoutLeavingAName) {
@@ -233,20 +237,6 @@ INSTANTIATE_TEST_SUITE_P(Names, Win32ProbeDestination,
                                            CreatableCase{"missing/name",
                                                          DestinationState::NotCreatable}),
                          [](const auto& info) { return "case" + std::to_string(info.index); });
-
-TEST(Win32TargetFile, ProbesANameWithoutCreatingIt) {
-  TempDir dir;
-  TargetFile target;
-  ASSERT_TRUE(target.open(dir.file("new.tc")).ok());
-  EXPECT_EQ(target.probeCreatable(), TargetFile::Creatable::Yes);
-  EXPECT_EQ(test::entries(dir.path()), std::set<std::string>{});
-}
-
-TEST(Win32TargetFile, ADirectoryThatIsNotThereTakesNothing) {
-  TempDir dir;
-  TargetFile target;
-  EXPECT_EQ(target.open(dir.file("missing/name")).condition(), Condition::NotFound);
-}
 
 TEST(Win32Pipe, StreamsReadAndWriteAndTellWhenTheOtherEndIsGone) {
   HANDLE readEnd = nullptr;

@@ -76,6 +76,10 @@ struct EndCase {
   unsigned long exitCode;
 };
 
+void PrintTo(const EndCase& c, std::ostream* out) {
+  *out << c.argument;
+}
+
 class Win32StopSignalsEnd : public ::testing::TestWithParam<EndCase> {};
 
 TEST_P(Win32StopSignalsEnd, TheProcessEndsWithTheConsolesStatusForAStop) {

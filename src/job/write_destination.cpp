@@ -37,6 +37,14 @@ bool destinationIsSource(const DestinationJob& job, const TargetFile& target) {
          target.info().identity == job.sourceInfo.identity;
 }
 
+// Lets go of the source once every byte of it is read and checked, when it
+// is the destination too. Windows keeps a file that is open for reading
+// from being replaced or written through another handle, this process's
+// included; elsewhere closing it changes nothing.
+void releaseSource(const DestinationJob& job) {
+  if (job.source != nullptr) job.source->reset();
+}
+
 // What ends every fill the same way: the result cut to its length and
 // synced, the source unchanged, and the last word of the progress callback.
 bool finishFill(const DestinationJob& job, File& out, uint64_t written, bool sourceIsCopy,
@@ -135,6 +143,9 @@ bool writeInPlace(const DestinationJob& job, const TargetFile& target, const Fil
     return failJob(report, JobFailure::WorkingCopy, status.path(), status);
   }
 
+  // Its bytes are in the journal, which the job reads from here on.
+  if (isSource) releaseSource(job);
+
   // Through the descriptor of the very file the journal protects: a
   // write-protected file the user agreed to replace is made writable, and
   // gets its mode back from the journal if the job fails.
@@ -185,6 +196,7 @@ bool writeBeside(const DestinationJob& job, AtomicFile& out, const FillResult& f
   if (progress && !progress(written, job.expectedSize())) {
     return failJob(report, JobFailure::Stopped);
   }
+  if (destinationIsSource(job, out.target())) releaseSource(job);
   if (Status committed = out.commit(); !committed.ok()) {
     // Something took the destination's name while the job ran.
     if (committed.is(Condition::Exists)) {

@@ -23,8 +23,9 @@ struct DestinationJob {
   std::string sourceName;   // for messages about reading
   // A regular file being read, with what it was when the job opened it;
   // null for a stream, which cannot change behind the job's back or be the
-  // destination.
-  const File* source = nullptr;
+  // destination. Closed by the job once it is done with it when it is the
+  // destination (see releaseSource in write_destination.cpp).
+  File* source = nullptr;
   FileInfo sourceInfo;
   uint32_t newFileMode = 0666;  // for a destination that does not exist, before the umask
 

@@ -80,6 +80,9 @@ class TargetFile {
   uint32_t group_ = 0;
   std::string name_;
   std::string resolved_;
+  // Windows has no openat: the absolute path the file is opened by again,
+  // its identity checked each time.
+  std::string absolute_;
 };
 
 }  // namespace talvek

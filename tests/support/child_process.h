@@ -2,6 +2,44 @@
 // can show: a crash, a resource limit, or a user without root's privileges.
 #pragma once
 
+#ifdef _WIN32
+
+#include <optional>
+#include <string>
+
+namespace talvek::test {
+
+// Windows has no fork: the child is this very test program again, run for
+// one test only, which learns from childArgument() that it is the child and
+// what to do.
+class ChildTest {
+ public:
+  // Starts the program with --gtest_filter=`test`, handing `argument` over.
+  ChildTest(const std::string& test, const std::string& argument);
+  // Kills the child if it still runs.
+  ~ChildTest();
+  ChildTest(const ChildTest&) = delete;
+  ChildTest& operator=(const ChildTest&) = delete;
+
+  bool started() const { return process_ != nullptr; }
+  // Ends the child at once, as a crash or the task manager would, and
+  // waits until the system has closed everything it held.
+  void kill();
+  // Waits for the child to end and returns its exit code.
+  unsigned long wait();
+
+ private:
+  void* process_ = nullptr;
+};
+
+// In the child: the argument its parent gave; nothing in a test run of its
+// own.
+std::optional<std::string> childArgument();
+
+}  // namespace talvek::test
+
+#else
+
 #include <sys/types.h>
 
 #include <functional>
@@ -32,3 +70,5 @@ class BackgroundChild {
 };
 
 }  // namespace talvek::test
+
+#endif

@@ -39,18 +39,27 @@ class DirectoryVariableOverride {
   std::optional<std::string> saved_;
 };
 
-// TMPDIR, where jobs keep their temporary files.
+#ifdef _WIN32
+inline constexpr char kTempVariable[] = "TMP";
+inline constexpr char kStateHomeVariable[] = "LOCALAPPDATA";
+#else
+inline constexpr char kTempVariable[] = "TMPDIR";
+inline constexpr char kStateHomeVariable[] = "XDG_STATE_HOME";
+#endif
+
+// TMPDIR (TMP on Windows), where jobs keep their temporary files.
 class TmpdirOverride : public DirectoryVariableOverride {
  public:
-  explicit TmpdirOverride(const std::string& path) : DirectoryVariableOverride("TMPDIR", path) {}
+  explicit TmpdirOverride(const std::string& path)
+      : DirectoryVariableOverride(kTempVariable, path) {}
 };
 
-// XDG_STATE_HOME, under which jobs keep their journals and every start
-// looks for the journals of interrupted jobs.
+// XDG_STATE_HOME (LOCALAPPDATA on Windows), under which jobs keep their
+// journals and every start looks for the journals of interrupted jobs.
 class StateHomeOverride : public DirectoryVariableOverride {
  public:
   explicit StateHomeOverride(const std::string& path)
-      : DirectoryVariableOverride("XDG_STATE_HOME", path) {}
+      : DirectoryVariableOverride(kStateHomeVariable, path) {}
 };
 
 // Writes bytes to a file, replacing it; fails the current test on error.

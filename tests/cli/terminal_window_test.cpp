@@ -79,6 +79,9 @@ TEST(TerminalWindowTest, FileDialogsAreAnsweredFromTheQueue) {
 TEST(TerminalWindowTest, OnlyAJobThatDidNotCompleteEndsByTheSignalThatCameDuringIt) {
   // The signal comes during the job's last step, after its last moment to
   // stop, or earlier: what counts is whether the result is in place.
+#ifdef _WIN32
+  GTEST_SKIP() << "a raised signal is no console event; the Windows tests hand events over";
+#endif
   for (const bool completes : {true, false}) {
     SCOPED_TRACE(completes ? "completed" : "stopped");
     std::ostringstream err;

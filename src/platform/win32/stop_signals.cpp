@@ -29,6 +29,12 @@ void StopSignals::endByCaughtSignal() {
   endBy(signal != 0 ? signal : SIGTERM);
 }
 
+void StopSignals::endForReaderGone() {
+  // The status of a program whose pipe broke under it.
+  constexpr UINT kPipeBroken = 0xC000014B;  // STATUS_PIPE_BROKEN
+  ::ExitProcess(kPipeBroken);
+}
+
 void StopSignals::endBy(int signal) {
   // What a console program ended by Ctrl+C, Ctrl+Break or a closed console
   // exits with, which cmd and PowerShell recognise; other signals end the

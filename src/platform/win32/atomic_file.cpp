@@ -148,27 +148,9 @@ Status AtomicFile::attributesLost() const {
   return Status::failure("copy attributes", target_.resolvedPath(), attributesError_);
 }
 
-AtomicFile::~AtomicFile() {
-  abandon();
-}
-
-Status AtomicFile::fail(Status status) {
-  abandon();
-  return status;
-}
-
 std::string AtomicFile::temporaryPath() const {
   if (temporaryName_.empty()) return {};
   return parentDirectory(target_.absolutePath()) + "\\" + temporaryName_;
-}
-
-Status AtomicFile::open(const std::string& targetPath, const Options& options) {
-  TargetFile target;
-  if (Status status = target.open(targetPath); !status.ok()) {
-    abandon();
-    return status;
-  }
-  return open(std::move(target), options);
 }
 
 Status AtomicFile::open(TargetFile target, const Options& options) {

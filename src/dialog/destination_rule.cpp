@@ -14,4 +14,8 @@ std::string destinationForSource(const std::string& source) {
   return source + ".tc";
 }
 
+bool hasEncodedExtension(const std::string& path) {
+  return destinationForSource(path) != path + ".tc";
+}
+
 }  // namespace talvek

@@ -10,4 +10,8 @@ namespace talvek {
 // "notes.txt" -> "notes.txt.tc"; only the file-name part's extension counts.
 std::string destinationForSource(const std::string& source);
 
+// Whether path is named as an encoded file is: its proposed destination
+// drops a ".tc" rather than adding one.
+bool hasEncodedExtension(const std::string& path);
+
 }  // namespace talvek

@@ -21,4 +21,19 @@ Status AtomicFile::open(const std::string& targetPath, const Options& options) {
   return open(std::move(target), options);
 }
 
+bool isAtomicFileTemporaryName(const std::string& name) {
+  constexpr size_t kSuffix = 6;
+  // A dot, a name of at least one character, a dot, the suffix.
+  if (name.size() < kSuffix + 3 || name[0] != '.' || name[name.size() - kSuffix - 1] != '.') {
+    return false;
+  }
+  for (size_t i = name.size() - kSuffix; i < name.size(); ++i) {
+    const char c = name[i];
+    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace talvek

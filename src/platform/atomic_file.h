@@ -102,4 +102,10 @@ class AtomicFile {
 // Syncs the directory that holds path, so a rename or removal there lasts.
 bool syncParentDirectory(const std::string& path);
 
+// Whether a file name has the form of the hidden file an AtomicFile writes
+// beside its target where files cannot be made without a name:
+// ".<target's name>.<six letters or digits>". Such a file is the program's
+// own, unfinished: never a file to work on.
+bool isAtomicFileTemporaryName(const std::string& name);
+
 }  // namespace talvek

@@ -14,6 +14,7 @@
 
 #include "fault_seam.h"
 #include "job/interrupted_jobs.h"
+#include "platform/atomic_file.h"
 #include "scenario_test.h"
 
 namespace talvek {
@@ -126,7 +127,10 @@ TEST_F(JobCrashTest, AKillBeforeAnyCallLeavesTheOldBytesOrTheResult) {
       const bool betweenLinkAndRename = nth >= 2 && order[nth - 1] == SysCall::Renameat &&
                                         order[nth - 2] == SysCall::Linkat;
       for (const std::string& name : test::entries(files())) {
-        if (name[0] != '.' || !betweenLinkAndRename) continue;
+        if (name[0] != '.') continue;
+        // What a walk over the folder must know for the program's own.
+        EXPECT_TRUE(isAtomicFileTemporaryName(name)) << name;
+        if (!betweenLinkAndRename) continue;
         EXPECT_TRUE(test::readFile(file(name)) == encoded_) << name << " is not the whole result";
         ::unlink(file(name).c_str());
       }

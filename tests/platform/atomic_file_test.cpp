@@ -206,5 +206,13 @@ TEST(AtomicFile, ReplacesOnlyTheFileItFoundWhenAskedTo) {
   }
 }
 
+TEST(AtomicFile, TellsItsHiddenFilesByTheirNames) {
+  for (const auto& [name, ours] : std::vector<std::pair<std::string, bool>>{
+           {".report.doc.tc.Xy12ab", true}, {".a.000000", true}, {"report.Xy12ab", false},
+           {"..Xy12ab", false}, {".a.Xy1-ab", false}, {".a.Xy12a", false}, {".bashrc", false}}) {
+    EXPECT_EQ(isAtomicFileTemporaryName(name), ours) << name;
+  }
+}
+
 }  // namespace
 }  // namespace talvek

@@ -20,11 +20,12 @@ _talvek_cli() {
       return
       ;;
   esac
-  local options="--yes --quiet --"
-  if [[ ${COMP_WORDS[1]} != genkey ]]; then
-    options+=" --key-file --password-file --password-stdin --password-charset"
-  fi
   if [[ $cur == -* ]]; then
+    # The command's own help lists the options it takes.
+    local options
+    options=$("${COMP_WORDS[0]}" "${COMP_WORDS[1]}" --help 2>/dev/null |
+      grep -o -- ' --[a-z][a-z-]*' | tr -d ' ' | sort -u)
+    options+=" --help --"
     mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")
     return
   fi

@@ -3,7 +3,7 @@
 # Quick when everything is already there.
 set -euo pipefail
 
-packages=(cmake make g++ pkg-config qt6-base-dev libsqlite3-dev libgtest-dev libgmock-dev
+packages=(cmake make g++ pkg-config qt6-base-dev libsqlite3-dev libmagic-dev libgtest-dev libgmock-dev
   libbenchmark-dev fonts-liberation xvfb xauth desktop-file-utils shared-mime-info xdg-utils libfile-mimeinfo-perl)
 # The manual pages' test renders them as man does.
 packages+=(man-db groff-base)

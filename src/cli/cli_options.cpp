@@ -7,6 +7,55 @@ namespace talvek {
 
 namespace {
 
+enum class OptionId { Yes, Quiet, KeyFile, PasswordFile, PasswordStdin, PasswordCharset, Each, Recursive };
+
+struct Option {
+  OptionId id;
+  CliOptionSpec spec;
+};
+
+const std::vector<Option>& options() {
+  static const std::vector<Option> table = {
+      {OptionId::KeyFile, {"--key-file", 0, "PATH", "use a Morva~Key file", true, false}},
+      {OptionId::PasswordFile,
+       {"--password-file", 0, "PATH", "use the first line of PATH as the password", true, false}},
+      {OptionId::PasswordStdin,
+       {"--password-stdin", 0, nullptr, "use the first line of standard input as the password",
+        true, false}},
+      {OptionId::Yes, {"--yes", 'y', nullptr, "replace an existing destination without asking",
+                       false, true}},
+      {OptionId::Quiet,
+       {"--quiet", 'q', nullptr,
+        "show no progress and ask nothing; print only warnings and errors", false, true}},
+      {OptionId::Each,
+       {"--each", 0, nullptr,
+        "take every argument as a SOURCE, written to its proposed destination", false, false}},
+      {OptionId::Recursive,
+       {"--recursive", 'r', nullptr, "with --each, take the files in folders and their folders",
+        false, false}},
+      {OptionId::PasswordCharset,
+       {"--password-charset", 0, "NAME",
+        "turn the password into the character set NAME (iconv names, e.g. WINDOWS-1252) before "
+        "use",
+        false, false}},
+  };
+  return table;
+}
+
+struct CommandName {
+  const char* name;
+  CliCommand command;
+};
+constexpr CommandName kCommands[] = {
+    {"encode", CliCommand::Encode}, {"decode", CliCommand::Decode}, {"genkey", CliCommand::GenerateKey}};
+
+const char* nameOf(CliCommand command) {
+  for (const CommandName& c : kCommands) {
+    if (c.command == command) return c.name;
+  }
+  return "";
+}
+
 // Splits "--name=value" into name and value; other arguments stay whole.
 bool splitInlineValue(const std::string& arg, std::string& name, std::string& value) {
   const size_t equals = arg.find('=');
@@ -16,9 +65,63 @@ bool splitInlineValue(const std::string& arg, std::string& name, std::string& va
   return true;
 }
 
+const Option* findOption(const std::string& arg) {
+  for (const Option& option : options()) {
+    if (arg == option.spec.name) return &option;
+    if (option.spec.shortName != 0 && arg.size() == 2 && arg[0] == '-' &&
+        arg[1] == option.spec.shortName) {
+      return &option;
+    }
+  }
+  return nullptr;
+}
+
 bool fail(std::string& error, std::string text) {
   error = std::move(text);
   return false;
+}
+
+// Sets what an option stands for. `value` is its argument, if it takes one.
+bool apply(const Option& option, const std::string& value, CliOptions& options, bool& secretGiven,
+           std::string& error) {
+  const auto secret = [&](SecretSource source) {
+    if (secretGiven) {
+      return fail(error, "give only one of --key-file, --password-file and --password-stdin");
+    }
+    secretGiven = true;
+    options.secret = source;
+    if (source == SecretSource::PasswordStdin) return true;
+    if (value == kStandardStream) {
+      return fail(error, std::string(option.spec.name) + " needs a file, not - (./- names a file called -)");
+    }
+    options.secretPath = value;
+    return true;
+  };
+  switch (option.id) {
+    case OptionId::Yes:
+      options.assumeYes = true;
+      return true;
+    case OptionId::Quiet:
+      options.quiet = true;
+      return true;
+    case OptionId::Each:
+      options.each = true;
+      return true;
+    case OptionId::Recursive:
+      options.recursive = true;
+      return true;
+    case OptionId::PasswordCharset:
+      if (value.empty()) return fail(error, "--password-charset needs a character set name");
+      options.passwordCharset = value;
+      return true;
+    case OptionId::KeyFile:
+      return secret(SecretSource::KeyFile);
+    case OptionId::PasswordFile:
+      return secret(SecretSource::PasswordFile);
+    case OptionId::PasswordStdin:
+      return secret(SecretSource::PasswordStdin);
+  }
+  return true;
 }
 
 // The checks that need the whole command line.
@@ -26,6 +129,15 @@ bool checkCombination(const CliOptions& options, std::string& error) {
   if (options.command == CliCommand::GenerateKey) {
     if (options.source == kStandardStream) {
       return fail(error, "genkey writes a file, not standard output (./- names a file called -)");
+    }
+    return true;
+  }
+  if (options.recursive && !options.each) return fail(error, "--recursive goes with --each");
+  if (options.each) {
+    for (const std::string& source : options.sources) {
+      if (source == kStandardStream) {
+        return fail(error, "--each takes files, not standard input (./- names a file called -)");
+      }
     }
     return true;
   }
@@ -37,14 +149,97 @@ bool checkCombination(const CliOptions& options, std::string& error) {
   // The proposed name of a decoded file that has no ".tc" to drop would end
   // in ".tc": a plain file named like an encoded one.
   if (options.command == CliCommand::Decode && !options.hasDestination && !options.source.empty() &&
-      options.source != kStandardStream &&
-      destinationForSource(options.source) == options.source + ".tc") {
+      options.source != kStandardStream && !hasEncodedExtension(options.source)) {
     return fail(error, "decode needs a DESTINATION when SOURCE does not end in .tc");
   }
   return true;
 }
 
+// "  -y, --yes PATH" padded to the help column, then the help text folded.
+std::string optionLine(const CliOptionSpec& spec) {
+  std::string left = "  ";
+  left += spec.shortName != 0 ? std::string("-") + spec.shortName + ", " : std::string();
+  left += spec.name;
+  if (spec.argument != nullptr) left += std::string(" ") + spec.argument;
+  constexpr size_t kColumn = 27;
+  constexpr size_t kWidth = 79;
+  std::string text = left.size() + 1 < kColumn ? left + std::string(kColumn - left.size(), ' ')
+                                               : left + "\n" + std::string(kColumn, ' ');
+  size_t lineStart = text.rfind('\n') == std::string::npos ? 0 : text.rfind('\n') + 1;
+  std::string word;
+  const std::string help = std::string(spec.help) + " ";
+  for (char c : help) {
+    if (c != ' ') {
+      word += c;
+      continue;
+    }
+    if (text.size() - lineStart + word.size() > kWidth) {
+      while (!text.empty() && text.back() == ' ') text.pop_back();
+      text += "\n" + std::string(kColumn, ' ');
+      lineStart = text.size() - kColumn;
+    }
+    text += word + " ";
+    word.clear();
+  }
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  return text + "\n";
+}
+
+std::string synopsis(CliCommand command) {
+  switch (command) {
+    case CliCommand::Encode:
+    case CliCommand::Decode:
+      return std::string("  talvek-cli ") + nameOf(command) +
+             " SOURCE [DESTINATION] [SECRET] [OPTIONS]\n  talvek-cli " + nameOf(command) +
+             " --each [-r] SOURCE... [SECRET] [OPTIONS]\n";
+    case CliCommand::GenerateKey:
+      return "  talvek-cli genkey PATH [--yes] [--quiet]\n";
+    default:
+      return {};
+  }
+}
+
+std::string description(CliCommand command) {
+  constexpr char kStreams[] =
+      "- as SOURCE reads standard input, as DESTINATION writes standard output\n"
+      "(the default for SOURCE -); ./- names a file called -.\n";
+  switch (command) {
+    case CliCommand::Encode:
+      return std::string("Encodes SOURCE into DESTINATION, by default SOURCE with \".tc\" added.\n") +
+             kStreams +
+             "With --each, every SOURCE is encoded beside itself; with -r, the files\n"
+             "in folders are too, except those already ending in \".tc\".\n";
+    case CliCommand::Decode:
+      return std::string(
+                 "Decodes SOURCE into DESTINATION, by default SOURCE without its \".tc\"\n"
+                 "(a SOURCE without one needs a DESTINATION).\n") +
+             kStreams +
+             "With --each, every SOURCE is decoded beside itself; with -r, the \".tc\"\n"
+             "files in folders are too.\n";
+    case CliCommand::GenerateKey:
+      return "Writes a new Morva~Key file to PATH.\n";
+    default:
+      return std::string(
+                 "Encodes or decodes SOURCE into DESTINATION. Without DESTINATION, encode\n"
+                 "writes SOURCE with \".tc\" added and decode writes SOURCE without its \".tc\"\n"
+                 "(a SOURCE without one needs a DESTINATION).\n") +
+             kStreams +
+             "With --each, every SOURCE is written to that proposed destination; with -r,\n"
+             "the files in folders are taken too. genkey writes a new Morva~Key file to\n"
+             "PATH.\n";
+  }
+}
+
 }  // namespace
+
+const std::vector<CliOptionSpec>& cliOptionTable() {
+  static const std::vector<CliOptionSpec> table = [] {
+    std::vector<CliOptionSpec> specs;
+    for (const Option& option : options()) specs.push_back(option.spec);
+    return specs;
+  }();
+  return table;
+}
 
 bool parseCliArguments(const std::vector<std::string>& args, CliOptions& options,
                        std::string& error) {
@@ -59,15 +254,14 @@ bool parseCliArguments(const std::vector<std::string>& args, CliOptions& options
     options.command = CliCommand::Version;
     return args.size() == 1 || fail(error, "--version takes no arguments");
   }
-  if (command == "encode") {
-    options.command = CliCommand::Encode;
-  } else if (command == "decode") {
-    options.command = CliCommand::Decode;
-  } else if (command == "genkey") {
-    options.command = CliCommand::GenerateKey;
-  } else {
-    return fail(error, "unknown command " + quotedName(command));
+  bool known = false;
+  for (const CommandName& c : kCommands) {
+    if (command == c.name) {
+      options.command = c.command;
+      known = true;
+    }
   }
+  if (!known) return fail(error, "unknown command " + quotedName(command));
   const bool genkey = options.command == CliCommand::GenerateKey;
 
   std::vector<std::string> positional;
@@ -83,95 +277,81 @@ bool parseCliArguments(const std::vector<std::string>& args, CliOptions& options
       optionsEnded = true;
       continue;
     }
+    if (given == "--help" || given == "-h") {
+      options.helpFor = options.command;
+      options.command = CliCommand::Help;
+      return true;
+    }
     std::string arg = given;
     std::string value;
     const bool hasInlineValue = splitInlineValue(given, arg, value);
-    // Takes the option's value from "=VALUE" or the next argument.
-    auto takeValue = [&](const char* what) {
-      if (hasInlineValue) return true;
-      if (i + 1 == args.size()) return fail(error, arg + " needs " + what);
-      value = args[++i];
-      return true;
-    };
-    if (arg == "--yes" || arg == "-y" || arg == "--quiet" || arg == "-q") {
+    const Option* option = findOption(arg);
+    if (option == nullptr) return fail(error, "unknown option " + quotedName(given));
+    if (genkey && !option->spec.forGenkey) {
+      return fail(error, option->spec.secret ? "genkey takes no secret"
+                         : option->id == OptionId::PasswordCharset
+                             ? "genkey takes no password"
+                             : std::string("genkey takes no ") + option->spec.name);
+    }
+    if (option->spec.argument == nullptr) {
       if (hasInlineValue) return fail(error, arg + " takes no value");
-      (arg == "--yes" || arg == "-y" ? options.assumeYes : options.quiet) = true;
-      continue;
+    } else if (!hasInlineValue) {
+      if (i + 1 == args.size()) {
+        return fail(error, arg + " needs " +
+                               (std::string(option->spec.argument) == "PATH"
+                                    ? "a path"
+                                    : "a character set name"));
+      }
+      value = args[++i];
     }
-    if (arg == "--password-charset") {
-      if (genkey) return fail(error, "genkey takes no password");
-      if (!takeValue("a character set name")) return false;
-      if (value.empty()) return fail(error, "--password-charset needs a character set name");
-      options.passwordCharset = value;
-      continue;
-    }
-    SecretSource secret;
-    if (arg == "--key-file") {
-      secret = SecretSource::KeyFile;
-    } else if (arg == "--password-file") {
-      secret = SecretSource::PasswordFile;
-    } else if (arg == "--password-stdin") {
-      secret = SecretSource::PasswordStdin;
-    } else {
-      return fail(error, "unknown option " + quotedName(given));
-    }
-    if (genkey) return fail(error, "genkey takes no secret");
-    if (secretGiven) {
-      return fail(error, "give only one of --key-file, --password-file and --password-stdin");
-    }
-    secretGiven = true;
-    options.secret = secret;
-    if (secret == SecretSource::PasswordStdin) {
-      if (hasInlineValue) return fail(error, "--password-stdin takes no value");
-      continue;
-    }
-    if (!takeValue("a path")) return false;
-    if (value == kStandardStream) {
-      return fail(error, arg + " needs a file, not - (./- names a file called -)");
-    }
-    options.secretPath = value;
+    if (!apply(*option, value, options, secretGiven, error)) return false;
   }
 
-  const size_t most = genkey ? 1 : 2;
-  if (positional.empty())
+  if (positional.empty()) {
     return fail(error, genkey ? "genkey needs a PATH" : command + " needs a SOURCE");
-  if (positional.size() > most) return fail(error, "too many arguments");
-  options.source = positional[0];
-  if (positional.size() == 2) {
-    options.destination = positional[1];
-    options.hasDestination = true;
+  }
+  if (options.each) {
+    options.sources = positional;
+  } else {
+    const size_t most = genkey ? 1 : 2;
+    if (positional.size() > most) return fail(error, "too many arguments");
+    options.source = positional[0];
+    if (positional.size() == 2) {
+      options.destination = positional[1];
+      options.hasDestination = true;
+    }
   }
   return checkCombination(options, error);
 }
 
-std::string cliUsage() {
-  return "Usage:\n"
-         "  talvek-cli encode SOURCE [DESTINATION] [SECRET] [OPTIONS]\n"
-         "  talvek-cli decode SOURCE [DESTINATION] [SECRET] [OPTIONS]\n"
-         "  talvek-cli genkey PATH [--yes] [--quiet]\n"
-         "  talvek-cli --help | --version\n"
-         "\n"
-         "Encodes or decodes SOURCE into DESTINATION. Without DESTINATION, encode\n"
-         "writes SOURCE with \".tc\" added and decode writes SOURCE without its \".tc\"\n"
-         "(a SOURCE without one needs a DESTINATION). - as SOURCE reads standard\n"
-         "input, as DESTINATION writes standard output (the default for SOURCE -);\n"
-         "./- names a file called -. genkey writes a new Morva~Key file to PATH.\n"
-         "\n"
-         "SECRET is one of:\n"
-         "  --key-file PATH       use a Morva~Key file\n"
-         "  --password-file PATH  use the first line of PATH as the password\n"
-         "  --password-stdin      use the first line of standard input as the password\n"
-         "Without one, the password is asked on the terminal: twice to encode, once\n"
-         "to decode.\n"
-         "\n"
-         "OPTIONS:\n"
-         "  -y, --yes                    replace an existing destination without asking\n"
-         "  -q, --quiet                  show no progress and ask nothing; print only\n"
-         "                               warnings and errors\n"
-         "  --password-charset NAME      turn the password into the character set NAME\n"
-         "                               (iconv names, e.g. WINDOWS-1252) before use\n"
-         "\n"
-         "Exit status: 0 done, 1 refused with a warning, 2 usage error, 3 the job failed.\n";
+std::string cliUsage(CliCommand command) {
+  std::string text = "Usage:\n";
+  if (command == CliCommand::Help) {
+    text += synopsis(CliCommand::Encode) + synopsis(CliCommand::Decode) +
+            synopsis(CliCommand::GenerateKey) + "  talvek-cli --help | --version\n" +
+            "  talvek-cli COMMAND --help\n";
+  } else {
+    text += synopsis(command);
+  }
+  text += "\n" + description(command);
+  if (command != CliCommand::GenerateKey) {
+    text += "\nSECRET is one of:\n";
+    for (const Option& option : options()) {
+      if (option.spec.secret) text += optionLine(option.spec);
+    }
+    text +=
+        "Without one, the password is asked on the terminal: twice to encode, once\n"
+        "to decode.\n";
+  }
+  text += "\nOPTIONS:\n";
+  for (const Option& option : options()) {
+    if (option.spec.secret) continue;
+    if (command == CliCommand::GenerateKey && !option.spec.forGenkey) continue;
+    text += optionLine(option.spec);
+  }
+  text += "\nExit status: 0 done, 1 refused with a warning, 2 usage error, 3 the job failed";
+  text += command == CliCommand::GenerateKey ? ".\n" : ";\nwith --each, the worst of the files'.\n";
+  return text;
 }
 
 }  // namespace talvek

@@ -29,13 +29,14 @@ std::string TerminalWindow::controlText(int id) {
 
 int TerminalWindow::messageBox(const std::string& text, const std::string& caption,
                                unsigned flags) {
+  const std::string about = subject_.empty() ? caption : subject_ + ": " + caption;
   if ((flags & MB_TYPEMASK) != MB_YESNO) {
-    err_ << caption << ": " << text << std::endl;
+    err_ << about << ": " << text << std::endl;
     return IDOK;
   }
   if (assumeYes_) return IDYES;
   // No is the default: anything but a clear yes, and no answer at all, is No.
-  const std::string question = caption + ": " + text + " [y/N] ";
+  const std::string question = about + ": " + text + " [y/N] ";
   if (!readAnswer_) {
     err_ << question << "n (" << whyNotAsked_ << "; --yes answers yes)" << std::endl;
     return IDNO;

@@ -30,6 +30,10 @@ class TerminalWindow : public WindowSystem {
   // Draws a progress bar on err during big jobs.
   void showProgress(bool show) { showProgress_ = show; }
 
+  // The file the messages are about, put before each (a display name), or
+  // "" when there is only one.
+  void setSubject(std::string subject) { subject_ = std::move(subject); }
+
   // The answer to the next save-file dialog (genkey's PATH).
   void queueFileChoice(std::string path) { fileChoices_.push_back(std::move(path)); }
 
@@ -64,6 +68,7 @@ class TerminalWindow : public WindowSystem {
   LineReader readAnswer_;
   bool assumeYes_;
   std::string whyNotAsked_;
+  std::string subject_;
   bool showProgress_ = false;
   int stopSignal_ = 0;
   std::map<int, std::string> texts_;

@@ -65,6 +65,48 @@ TEST(CliOptionsTest, ReadsCommandsFilesSecretsAndYes) {
 
   EXPECT_EQ(parse({"--help"}).command, CliCommand::Help);
   EXPECT_EQ(parse({"--version"}).command, CliCommand::Version);
+  // A command's --help wins over whatever else is wrong on the line.
+  o = parse({"decode", "plain.bin", "--help", "--force"});
+  EXPECT_EQ(o.command, CliCommand::Help);
+  EXPECT_EQ(o.helpFor, CliCommand::Decode);
+  EXPECT_EQ(parse({"genkey", "-h"}).helpFor, CliCommand::GenerateKey);
+}
+
+TEST(CliOptionsTest, EachTakesEveryArgumentAsASource) {
+  CliOptions o = parse({"decode", "--each", "a.tc", "plain", "-r", "--", "-b.tc"});
+  EXPECT_TRUE(o.each);
+  EXPECT_TRUE(o.recursive);
+  EXPECT_EQ(o.sources, (std::vector<std::string>{"a.tc", "plain", "-b.tc"}));
+  EXPECT_FALSE(o.hasDestination);
+  // Standard input is free for the password when no SOURCE is -.
+  o = parse({"encode", "a", "b", "c", "--each", "--password-stdin", "-y"});
+  EXPECT_EQ(o.sources.size(), 3u);
+  EXPECT_EQ(o.secret, SecretSource::PasswordStdin);
+}
+
+// Every option of the table parses by its names and shows in the help of
+// the commands that take it.
+TEST(CliOptionsTest, TheTableGivesBothParsingAndHelp) {
+  for (const CliOptionSpec& spec : cliOptionTable()) {
+    std::vector<std::string> args = {"encode", "--each", "a", spec.name};
+    if (spec.argument != nullptr) args.push_back("X");
+    std::string error;
+    CliOptions o;
+    EXPECT_TRUE(parseCliArguments(args, o, error)) << spec.name << ": " << error;
+    if (spec.shortName != 0) {
+      args[3] = std::string("-") + spec.shortName;
+      EXPECT_TRUE(parseCliArguments(args, o, error)) << spec.name << ": " << error;
+    }
+    const std::string name =
+        std::string(spec.name) + (spec.argument ? std::string(" ") + spec.argument : "");
+    EXPECT_NE(cliUsage().find(name), std::string::npos) << name;
+    EXPECT_NE(cliUsage(CliCommand::Encode).find(name), std::string::npos) << name;
+    EXPECT_EQ(cliUsage(CliCommand::GenerateKey).find(name) != std::string::npos, spec.forGenkey)
+        << name;
+    args = {"genkey", "k", spec.name};
+    if (spec.argument != nullptr) args.push_back("X");
+    EXPECT_EQ(parseError(args) == "", spec.forGenkey) << name;
+  }
 }
 
 TEST(CliOptionsTest, RefusesWhatItCannotRun) {
@@ -88,6 +130,10 @@ TEST(CliOptionsTest, RefusesWhatItCannotRun) {
            {"genkey", "-"},
            {"encode", "-", "--password-stdin"},
            {"encode", "a", "--password-file", "-"},
+           {"encode", "a", "-r"},
+           {"encode", "--each"},
+           {"encode", "--each", "a", "-"},
+           {"genkey", "--each", "a"},
        }) {
     EXPECT_NE(parseError(args), "") << ::testing::PrintToString(args);
   }

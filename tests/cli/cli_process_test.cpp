@@ -377,6 +377,79 @@ TEST_F(CliProcessTest, AFailedJobExitsWithThree) {
   EXPECT_EQ(entries(dir_.path()), (std::set<std::string>{".stderr", "in", "pw", "tmp"}));
 }
 
+// --each and -r write what one command per file writes; a failure in the
+// middle ends nothing, and what the command is not for is left alone.
+TEST_F(CliProcessTest, EachFileOfARunIsWrittenAsASingleCommandWritesIt) {
+  for (const char* folder : {"tree", "tree/m", "tree/m/deep", "single"}) {
+    ASSERT_EQ(::mkdir(file(folder).c_str(), 0755), 0);
+  }
+  writeFile(file("pw"), "pass word");
+  const std::vector<std::pair<std::string, std::string>> plain = {
+      {"x.txt", kPlain}, {"tree/a.txt", "alpha"}, {"tree/m/z.doc", std::string(5000, 'z')},
+      {"tree/m/deep/last", kPlain + kPlain}};
+  for (const auto& [name, bytes] : plain) writeFile(file(name), bytes);
+  // Over the write limit below: its job fails.
+  writeFile(file("tree/m/big"), std::string(100000, 'b'));
+  writeFile(file("tree/old.tc"), "already encoded");
+  writeFile(file("tree/.a.txt.Xy12ab"), "a file the program is writing");
+  ASSERT_EQ(::symlink("a.txt", file("tree/link").c_str()), 0);
+  ASSERT_EQ(::mkfifo(file("tree/fifo").c_str(), 0600), 0);
+
+  const pid_t pid = start({"encode", "--each", file("x.txt"), "-r", file("tree"), file("x.txt"),
+                           "--password-file", file("pw")},
+                          [] {
+                            ::signal(SIGXFSZ, SIG_DFL);
+                            const rlimit limit{65536, 65536};
+                            ::setrlimit(RLIMIT_FSIZE, &limit);
+                          });
+  EXPECT_EQ(waitFor(pid), 3);
+  const std::string err = readFile(file(".stderr"));
+  EXPECT_NE(err.find(file("tree/m/big") +
+                     ": Warning: The destination could not be written! (" +
+                     file("tree/m/big.tc") + ": File too large)\n"),
+            std::string::npos)
+      << err;
+  EXPECT_NE(err.find("Encoded " + file("tree/m/z.doc") + " to " + file("tree/m/z.doc.tc") +
+                     ", 5.0 kB\n"),
+            std::string::npos)
+      << err;
+  EXPECT_EQ(err.substr(err.rfind('\n', err.size() - 2) + 1), "4 encoded, 0 skipped, 1 failed\n");
+  for (const auto& [name, bytes] : plain) {
+    SCOPED_TRACE(name);
+    writeFile(file("single/in"), bytes);
+    ASSERT_EQ(run({"encode", file("single/in"), "--password-file", file("pw")}).status, 0);
+    EXPECT_EQ(readFile(file(name + ".tc")), readFile(file("single/in.tc")));
+    ::unlink(file("single/in.tc").c_str());
+  }
+  EXPECT_EQ(entries(file("tree")),
+            (std::set<std::string>{".a.txt.Xy12ab", "a.txt", "a.txt.tc", "fifo", "link", "m",
+                                   "old.tc"}));
+  EXPECT_FALSE(pathExists(file("tree/m/big.tc")));
+
+  // Back again, over what is there; the key's own file is never taken.
+  for (const auto& [name, bytes] : plain) ::unlink(file(name).c_str());
+  const Outcome decoded = run({"decode", "--each", "-r", file("tree"), file("x.txt.tc"),
+                               file("tree/m/z.doc"), "--password-file", file("pw"), "--yes"});
+  EXPECT_EQ(decoded.status, 1) << decoded.err;
+  for (const auto& [name, bytes] : plain) EXPECT_EQ(readFile(file(name)), bytes) << name;
+  EXPECT_NE(decoded.err.find(file("tree/m/z.doc") +
+                             ": Warning: Skipped: the name does not end in .tc\n"),
+            std::string::npos)
+      << decoded.err;
+  EXPECT_NE(decoded.err.find("\n5 decoded, 1 skipped, 0 failed\n"), std::string::npos)
+      << decoded.err;
+  EXPECT_EQ(readFile(file("tree/.a.txt.Xy12ab")), "a file the program is writing");
+
+  writeFile(file("tree/k.tc"), "key file");
+  const Outcome key = run({"decode", "--each", "-r", file("tree"), "--key-file", file("tree/k.tc"),
+                           "--quiet"});
+  EXPECT_EQ(key.status, 1);
+  EXPECT_NE(key.err.find(file("tree/k.tc") + ": Warning: Skipped: the key file in use\n"),
+            std::string::npos)
+      << key.err;
+  EXPECT_EQ(readFile(file("tree/k.tc")), "key file");
+}
+
 TEST_F(CliProcessTest, FiltersWriteTheBytesOfTheFileJob) {
   writeFile(file("in"), kPlain);
   writeFile(file("pw"), "pass word");
@@ -611,6 +684,11 @@ TEST_F(CliProcessTest, OnATerminalDecodeAsksForThePasswordOnce) {
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << terminal.seen();
   EXPECT_EQ(terminal.seen().find("Password #2"), std::string::npos);
   EXPECT_EQ(readFile(file("in")), kPlain);
+  // What was written, and what it looks like: bytes of no known kind.
+  EXPECT_NE(terminal.seen().find("\r\nDecoded " + file("in.tc") + " to " + file("in") +
+                                 ", " + std::to_string(kPlain.size()) + " bytes: data\r\n"),
+            std::string::npos)
+      << terminal.seen();
 }
 
 TEST_F(CliProcessTest, AnInterruptedPasswordPromptGivesTheEchoBack) {
@@ -785,6 +863,38 @@ TEST_F(CliProcessTest, AStopSignalEndsTheJobLeavingNothingBehind) {
       EXPECT_TRUE(stoppedMidway) << "every job ended before its signal came";
     }
   }
+}
+
+// A stop signal stops the file being written, which keeps nothing of the
+// job, and ends the run before the next file.
+TEST_F(CliProcessTest, AStopSignalEndsARunOfManyFilesAfterItsCleanUp) {
+  const std::string big(96u << 20, 's');
+  writeFile(file("pw"), "secret");
+  for (const char* name : {"1", "2", "3"}) writeFile(file(name), big);
+  bool stoppedMidway = false;
+  for (int attempt = 0; attempt < 5 && !stoppedMidway; ++attempt) {
+    ::unlink(file("1.tc").c_str());
+    ::unlink(file("2.tc").c_str());
+    ReadWatch watch(file("2"));
+    const pid_t pid = start({"encode", "--each", file("1"), file("2"), file("3"),
+                             "--password-file", file("pw")});
+    ASSERT_TRUE(watch.waitForRead());
+    ::kill(pid, SIGSTOP);
+    ::kill(pid, SIGTERM);
+    ::kill(pid, SIGCONT);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    stoppedMidway = !pathExists(file("2.tc"));
+    if (!stoppedMidway) continue;
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    EXPECT_EQ(readFile(file("1.tc")).size(), big.size());
+    EXPECT_FALSE(pathExists(file("3.tc")));
+    const std::string err = readFile(file(".stderr"));
+    EXPECT_NE(err.find("1 encoded, 0 skipped, 0 failed, 2 not reached\n"), std::string::npos)
+        << err;
+    EXPECT_EQ(entries(file("tmp")), std::set<std::string>{});
+  }
+  EXPECT_TRUE(stoppedMidway) << "every job ended before its signal came";
 }
 
 TEST_F(CliProcessTest, TheNextStartUndoesAKilledJobAndSaysSo) {

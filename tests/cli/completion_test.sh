@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The bash completion offers talvek-cli's commands and options where they go.
-#   completion_test.sh COMPLETION_FILE
+#   completion_test.sh COMPLETION_FILE TALVEK_CLI
 set -u
 source "$1"
+cli=$2
 status=0
 expect() {  # expected words... -- command line words
   local expected=()
@@ -16,9 +17,11 @@ expect() {  # expected words... -- command line words
     status=1
   fi
 }
-expect encode -- talvek-cli en
-expect --password-file --password-stdin --password-charset -- talvek-cli encode a --pass
-expect --yes -- talvek-cli genkey k.mk --y
-expect -- talvek-cli genkey k.mk --pass
-expect WINDOWS-1252 -- talvek-cli decode a.tc --password-charset WIN
+expect encode -- "$cli" en
+expect --password-charset --password-file --password-stdin -- "$cli" encode a --pass
+expect --each -- "$cli" decode --ea
+expect --recursive -- "$cli" decode --each --rec
+expect --yes -- "$cli" genkey k.mk --y
+expect -- "$cli" genkey k.mk --pass
+expect WINDOWS-1252 -- "$cli" decode a.tc --password-charset WIN
 exit $status

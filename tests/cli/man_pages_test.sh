@@ -1,7 +1,8 @@
 #!/bin/sh
 # Renders each manual page as man does: fails on any warning from the
-# formatter, on a page that renders empty, and on an option of
-# `talvek-cli --help` that talvek-cli(1) does not describe.
+# formatter, on a page that renders empty, on an option of talvek-cli's
+# help (all of it and each command's) that talvek-cli(1) does not describe,
+# and on an option that talvek-cli(1) describes and the help does not know.
 #   man_pages_test.sh TALVEK_CLI PAGE...
 set -u
 cli=$1
@@ -27,10 +28,20 @@ for page in "$@"; do
   esac
   case $page in
     */talvek-cli.1)
-      for option in $("$cli" --help | grep -o -- '--[a-z-]*' | sort -u); do
+      help=$("$cli" --help; for command in encode decode genkey; do "$cli" $command --help; done)
+      for option in $(printf '%s\n' "$help" | grep -o -- '--[a-z-]*' | sort -u); do
         case $text in
           *"$option"*) ;;
           *) echo "$page: $option is not described"; status=1 ;;
+        esac
+      done
+      # The options the page lists, each at the head of an entry (.TP).
+      described=$(sed -n '/^\.TP/{n;p}' "$page" | grep -o -- '\\-\\-[a-z\\-]*' | sed 's/\\//g' | sort -u)
+      for option in $described; do
+        [ "$option" = "--" ] && continue
+        case $help in
+          *"$option"*) ;;
+          *) echo "$page: $option is described but not an option"; status=1 ;;
         esac
       done
       ;;

@@ -173,6 +173,23 @@ TEST_F(CliProgramTest, RefusalsAndMistakesSayWhyWithTheirStatus) {
   EXPECT_TRUE(readFile(file("in.tc")) == transformed(data_, key_, true));
 }
 
+TEST_F(CliProgramTest, EachFileOfAFolderGetsTheBytesOfASingleCommand) {
+  ASSERT_TRUE(::CreateDirectoryW(wideOf(file("tree")).c_str(), nullptr));
+  ASSERT_TRUE(::CreateDirectoryW(wideOf(file("tree\\sub")).c_str(), nullptr));
+  writeFile(file("tree\\a"), data_);
+  writeFile(file("tree\\sub\\b"), "b");
+  writeFile(file("tree\\done.tc"), "encoded before");
+  const CliRun run = runCli({"encode", "--each", "-r", file("tree"), "--password-file", file("pw")});
+  EXPECT_EQ(run.status, 0u) << run.err;
+  EXPECT_TRUE(readFile(file("tree\\a.tc")) == transformed(data_, key_, true));
+  EXPECT_EQ(readFile(file("tree\\sub\\b.tc")), transformed("b", key_, true));
+  EXPECT_NE(run.err.find("Encoded " + file("tree\\sub\\b") + " to " + file("tree\\sub\\b.tc") +
+                         ", 1 byte\r\n2 encoded, 0 skipped, 0 failed\r\n"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(::GetFileAttributesW(wideOf(file("tree\\done.tc.tc")).c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
 TEST_F(CliProgramTest, MakesAKeyFileThatEncodes) {
   const CliRun made = runCli({"genkey", file("k.mk")});
   ASSERT_EQ(made.status, 0u) << made.err;

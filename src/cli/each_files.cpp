@@ -34,7 +34,8 @@ class Walk {
     const bool known = infoOfPath(path, /*followLinks=*/true, &info).ok();
     if (known && info.directory) {
       if (selection_.recursive) {
-        folder(path);
+        // A named link to a folder is followed, as the user named it.
+        folder(path, /*named=*/true);
       } else {
         skip(path, "a folder (-r takes the files in it)");
       }
@@ -53,9 +54,9 @@ class Walk {
   std::vector<EachFile> take() { return std::move(files_); }
 
  private:
-  void folder(const std::string& path) {
+  void folder(const std::string& path, bool named) {
     std::vector<std::string> names;
-    if (const Status listed = listFolder(path, &names); !listed.ok()) {
+    if (const Status listed = listFolder(path, /*followLink=*/named, &names); !listed.ok()) {
       files_.push_back({path, EachFile::Take::Fail, "cannot read the folder: " + listed.reason()});
       return;
     }
@@ -65,7 +66,7 @@ class Walk {
       // Gone since the folder was read: nothing to work on.
       if (!infoOfPath(entry, /*followLinks=*/false, &info).ok()) continue;
       if (info.directory) {
-        folder(entry);
+        folder(entry, /*named=*/false);
       } else if (info.regular && !isAtomicFileTemporaryName(name) &&
                  fitsCommand(entry, selection_)) {
         if (isSecretFile(info, selection_)) {

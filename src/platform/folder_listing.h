@@ -9,9 +9,10 @@
 
 namespace talvek {
 
-// The names in the folder at `path`, sorted, without "." and "..". A link
-// is not followed: a folder's name that has become a link fails to open.
-Status listFolder(const std::string& path, std::vector<std::string>* names);
+// The names in the folder at `path`, sorted, without "." and "..". Unless
+// `followLink`, a link is not followed: a folder's name that has become a
+// link fails to open.
+Status listFolder(const std::string& path, bool followLink, std::vector<std::string>* names);
 
 // `name` in `folder`, joined with the system's separator unless `folder`
 // ends with one.

@@ -426,10 +426,13 @@ TEST_F(CliProcessTest, EachFileOfARunIsWrittenAsASingleCommandWritesIt) {
                                    "old.tc"}));
   EXPECT_FALSE(pathExists(file("tree/m/big.tc")));
 
-  // Back again, over what is there; the key's own file is never taken.
+  // Back again, over what is there. A named link to a folder is followed,
+  // and the files it reaches again are taken once.
   for (const auto& [name, bytes] : plain) ::unlink(file(name).c_str());
+  ASSERT_EQ(::symlink("tree", file("again").c_str()), 0);
   const Outcome decoded = run({"decode", "--each", "-r", file("tree"), file("x.txt.tc"),
-                               file("tree/m/z.doc"), "--password-file", file("pw"), "--yes"});
+                               file("tree/m/z.doc"), file("again"), "--password-file", file("pw"),
+                               "--yes"});
   EXPECT_EQ(decoded.status, 1) << decoded.err;
   for (const auto& [name, bytes] : plain) EXPECT_EQ(readFile(file(name)), bytes) << name;
   EXPECT_NE(decoded.err.find(file("tree/m/z.doc") +
@@ -440,6 +443,7 @@ TEST_F(CliProcessTest, EachFileOfARunIsWrittenAsASingleCommandWritesIt) {
       << decoded.err;
   EXPECT_EQ(readFile(file("tree/.a.txt.Xy12ab")), "a file the program is writing");
 
+  // The key's own file is never taken.
   writeFile(file("tree/k.tc"), "key file");
   const Outcome key = run({"decode", "--each", "-r", file("tree"), "--key-file", file("tree/k.tc"),
                            "--quiet"});

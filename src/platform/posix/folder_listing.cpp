@@ -10,9 +10,10 @@
 
 namespace talvek {
 
-Status listFolder(const std::string& path, std::vector<std::string>* names) {
+Status listFolder(const std::string& path, bool followLink, std::vector<std::string>* names) {
   names->clear();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  const int fd =
+      ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW));
   if (fd < 0) return errnoStatus("open", path);
   DIR* dir = ::fdopendir(fd);
   if (dir == nullptr) {

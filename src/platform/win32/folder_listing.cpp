@@ -10,13 +10,13 @@
 
 namespace talvek {
 
-Status listFolder(const std::string& path, std::vector<std::string>* names) {
+Status listFolder(const std::string& path, bool followLink, std::vector<std::string>* names) {
   names->clear();
   // A folder's name that is a link (a junction or a symbolic link) is not
   // walked into.
   const DWORD attributes = ::GetFileAttributesW(widePath(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return lastErrorStatus("open", path);
-  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
+  if ((!followLink && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) ||
       (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
     return Status::failure("open", path, ERROR_DIRECTORY);
   }

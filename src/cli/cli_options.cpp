@@ -124,6 +124,97 @@ bool apply(const Option& option, const std::string& value, CliOptions& options, 
   return true;
 }
 
+bool findCommand(const std::string& name, CliCommand& command) {
+  for (const CommandName& c : kCommands) {
+    if (name == c.name) {
+      command = c.command;
+      return true;
+    }
+  }
+  return false;
+}
+
+// Reads the arguments after the command one at a time: an option (with its
+// value), or a positional argument.
+class ArgumentReader {
+ public:
+  enum class Read { Taken, Help, Wrong };
+
+  ArgumentReader(const std::vector<std::string>& args, CliOptions& options, std::string& error)
+      : args_(args), options_(options), error_(error) {}
+
+  bool more() const { return next_ < args_.size(); }
+
+  Read next(std::vector<std::string>& positional) {
+    const std::string& given = args_[next_++];
+    if (optionsEnded_ || given.empty() || given[0] != '-' || given == kStandardStream) {
+      positional.push_back(given);
+      return Read::Taken;
+    }
+    if (given == "--") {
+      optionsEnded_ = true;
+      return Read::Taken;
+    }
+    if (given == "--help" || given == "-h") return Read::Help;
+    return option(given) ? Read::Taken : Read::Wrong;
+  }
+
+ private:
+  bool option(const std::string& given) {
+    std::string arg = given;
+    std::string value;
+    const bool hasInlineValue = splitInlineValue(given, arg, value);
+    const Option* option = findOption(arg);
+    if (option == nullptr) return fail(error_, "unknown option " + quotedName(given));
+    if (options_.command == CliCommand::GenerateKey && !option->spec.forGenkey) {
+      return fail(error_, option->spec.secret ? "genkey takes no secret"
+                          : option->id == OptionId::PasswordCharset
+                              ? "genkey takes no password"
+                              : std::string("genkey takes no ") + option->spec.name);
+    }
+    if (option->spec.argument == nullptr) {
+      if (hasInlineValue) return fail(error_, arg + " takes no value");
+    } else if (!hasInlineValue) {
+      if (!more()) {
+        return fail(error_, arg + " needs " +
+                                (std::string(option->spec.argument) == "PATH"
+                                     ? "a path"
+                                     : "a character set name"));
+      }
+      value = args_[next_++];
+    }
+    return apply(*option, value, options_, secretGiven_, error_);
+  }
+
+  const std::vector<std::string>& args_;
+  CliOptions& options_;
+  std::string& error_;
+  size_t next_ = 1;  // after the command
+  bool optionsEnded_ = false;
+  bool secretGiven_ = false;
+};
+
+// SOURCE and DESTINATION, genkey's PATH, or --each's sources.
+bool takePositional(std::vector<std::string>& positional, CliOptions& options,
+                    std::string& error) {
+  const bool genkey = options.command == CliCommand::GenerateKey;
+  if (positional.empty()) {
+    return fail(error, genkey ? "genkey needs a PATH"
+                              : std::string(nameOf(options.command)) + " needs a SOURCE");
+  }
+  if (options.each) {
+    options.sources = std::move(positional);
+    return true;
+  }
+  if (positional.size() > (genkey ? 1u : 2u)) return fail(error, "too many arguments");
+  options.source = positional[0];
+  if (positional.size() == 2) {
+    options.destination = positional[1];
+    options.hasDestination = true;
+  }
+  return true;
+}
+
 // The checks that need the whole command line.
 bool checkCombination(const CliOptions& options, std::string& error) {
   if (options.command == CliCommand::GenerateKey) {
@@ -245,83 +336,28 @@ bool parseCliArguments(const std::vector<std::string>& args, CliOptions& options
                        std::string& error) {
   options = CliOptions{};
   if (args.empty()) return fail(error, "no command given");
-  const std::string& command = args[0];
-  if (command == "--help" || command == "-h") {
-    options.command = CliCommand::Help;
-    return args.size() == 1 || fail(error, "--help takes no arguments");
+  if (args[0] == "--help" || args[0] == "-h" || args[0] == "--version") {
+    options.command = args[0] == "--version" ? CliCommand::Version : CliCommand::Help;
+    return args.size() == 1 || fail(error, args[0] + " takes no arguments");
   }
-  if (command == "--version") {
-    options.command = CliCommand::Version;
-    return args.size() == 1 || fail(error, "--version takes no arguments");
+  if (!findCommand(args[0], options.command)) {
+    return fail(error, "unknown command " + quotedName(args[0]));
   }
-  bool known = false;
-  for (const CommandName& c : kCommands) {
-    if (command == c.name) {
-      options.command = c.command;
-      known = true;
-    }
-  }
-  if (!known) return fail(error, "unknown command " + quotedName(command));
-  const bool genkey = options.command == CliCommand::GenerateKey;
-
+  ArgumentReader reader(args, options, error);
   std::vector<std::string> positional;
-  bool secretGiven = false;
-  bool optionsEnded = false;
-  for (size_t i = 1; i < args.size(); ++i) {
-    const std::string& given = args[i];
-    if (optionsEnded || given.empty() || given[0] != '-' || given == kStandardStream) {
-      positional.push_back(given);
-      continue;
-    }
-    if (given == "--") {
-      optionsEnded = true;
-      continue;
-    }
-    if (given == "--help" || given == "-h") {
-      options.helpFor = options.command;
-      options.command = CliCommand::Help;
-      return true;
-    }
-    std::string arg = given;
-    std::string value;
-    const bool hasInlineValue = splitInlineValue(given, arg, value);
-    const Option* option = findOption(arg);
-    if (option == nullptr) return fail(error, "unknown option " + quotedName(given));
-    if (genkey && !option->spec.forGenkey) {
-      return fail(error, option->spec.secret ? "genkey takes no secret"
-                         : option->id == OptionId::PasswordCharset
-                             ? "genkey takes no password"
-                             : std::string("genkey takes no ") + option->spec.name);
-    }
-    if (option->spec.argument == nullptr) {
-      if (hasInlineValue) return fail(error, arg + " takes no value");
-    } else if (!hasInlineValue) {
-      if (i + 1 == args.size()) {
-        return fail(error, arg + " needs " +
-                               (std::string(option->spec.argument) == "PATH"
-                                    ? "a path"
-                                    : "a character set name"));
-      }
-      value = args[++i];
-    }
-    if (!apply(*option, value, options, secretGiven, error)) return false;
-  }
-
-  if (positional.empty()) {
-    return fail(error, genkey ? "genkey needs a PATH" : command + " needs a SOURCE");
-  }
-  if (options.each) {
-    options.sources = positional;
-  } else {
-    const size_t most = genkey ? 1 : 2;
-    if (positional.size() > most) return fail(error, "too many arguments");
-    options.source = positional[0];
-    if (positional.size() == 2) {
-      options.destination = positional[1];
-      options.hasDestination = true;
+  while (reader.more()) {
+    switch (reader.next(positional)) {
+      case ArgumentReader::Read::Taken:
+        break;
+      case ArgumentReader::Read::Help:
+        options.helpFor = options.command;
+        options.command = CliCommand::Help;
+        return true;
+      case ArgumentReader::Read::Wrong:
+        return false;
     }
   }
-  return checkCombination(options, error);
+  return takePositional(positional, options, error) && checkCombination(options, error);
 }
 
 std::string cliUsage(CliCommand command) {

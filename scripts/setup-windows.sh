@@ -6,7 +6,8 @@
 # is already there.
 set -euo pipefail
 
-packages=(cmake make g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 wine nsis googletest)
+packages=(cmake make g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 wine nsis googletest
+  xvfb xdotool)
 
 missing=()
 for p in "${packages[@]}"; do

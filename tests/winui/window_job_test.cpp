@@ -177,6 +177,34 @@ TEST_F(WindowJobTest, WhatTheUserDoesDuringAJobIsDroppedNotKeptForAfter) {
   EXPECT_TRUE(shown.empty());
 }
 
+TEST_F(WindowJobTest, APasswordIsUsedAsTheBytesOfTheSystemsAnsiCodePage) {
+  auto window = readyWindow();
+  // "pä" as the code page writes it; a code page without the letter refuses
+  // the password rather than make another key of it.
+  const std::wstring typed = L"p\u00E4";
+  char ansi[8] = {};
+  BOOL lost = FALSE;
+  const int size = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, typed.c_str(), 2, ansi,
+                                         sizeof ansi, nullptr, &lost);
+  ASSERT_GT(size, 0);
+  std::string key;
+  window->dialog().setTransformJob([&](std::string, std::string, std::string keyText, bool, bool,
+                                       JobReport*, const JobProgress&) {
+    key = keyText;
+    return true;
+  });
+  window->setControlText(IDC_PASSWORD1, "p\xC3\xA4");
+  window->setControlText(IDC_PASSWORD2, "p\xC3\xA4");
+  ::SendMessageW(window->handle(), WM_COMMAND, IDC_ENCODE, 0);
+  if (lost) {
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text.rfind(kPasswordNotConvertible, 0), 0u) << shown[0].text;
+  } else {
+    EXPECT_TRUE(shown.empty());
+    EXPECT_EQ(key, std::string(ansi, static_cast<size_t>(size)));
+  }
+}
+
 TEST_F(WindowJobTest, AFailedJobSaysWhy) {
   auto window = readyWindow();
   JobReport failure;

@@ -188,6 +188,25 @@ TEST_F(WindowCommandsTest, AChosenSourceProposesItsDestination) {
   EXPECT_EQ(window->controlText(IDC_DESTINATION), home.file("report.doc"));
 }
 
+TEST_F(WindowCommandsTest, EachFileDialogOpensInTheFolderItsFieldNames) {
+  TempDir home;
+  // As Windows writes a path: backslashes only.
+  const std::string inside = absolutePathOf(home.file("not-there-yet.bin"));
+  const std::pair<int, int> dialogs[] = {{IDC_BROWSE_SOURCE, IDC_SOURCE},
+                                         {IDC_BROWSE_DESTINATION, IDC_DESTINATION},
+                                         {IDC_BROWSE_KEY_FILE, IDC_KEY_FILE},
+                                         {IDC_GENERATE_KEY, IDC_KEY_FILE}};
+  auto window = openWindow();
+  for (const auto& [command, field] : dialogs) {
+    window->setControlText(field, inside);
+    fileDialogs.clear();
+    ::SendMessageW(window->handle(), WM_COMMAND, static_cast<WPARAM>(command), 0);
+    ASSERT_EQ(fileDialogs.size(), 1u) << command;
+    EXPECT_EQ(absolutePathOf(fileDialogs[0].spec.initialDirectory), absolutePathOf(home.path()))
+        << command;
+  }
+}
+
 // A drop as the shell hands it over: a DROPFILES block with the wide names,
 // each ended by a NUL, and one NUL more.
 HGLOBAL dropBlock(const std::vector<std::string>& paths) {

@@ -41,6 +41,7 @@ wait_for() {
   fail "$what"
 }
 window_named() { xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
+dialog_enabled() { "$talvek_wine" "$texts" --enabled 'Talvek v1.0.60' >/dev/null 2>&1; }
 
 Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
 xvfb=$!
@@ -68,6 +69,9 @@ xdotool key Tab
 xdotool type --delay 30 'pw-e2e'
 xdotool key F8
 wait_for "Encode wrote no $work/in.bin.tc" test -f "$work/in.bin.tc"
+# The file is in place before the job has ended; keys before its end would
+# be dropped.
+wait_for "the dialog stayed disabled after the job" dialog_enabled
 "$talvek_wine" "$cli" encode "$source_file" "$(windows_path "$work")\\cli.tc" \
   --password-file "$(windows_path "$work/password")" --quiet </dev/null
 cmp "$work/in.bin.tc" "$work/cli.tc" || fail "talvek.exe and talvek-cli.exe encoded differently"

@@ -1,7 +1,8 @@
-// window_texts.exe CAPTION: prints the texts of the controls of the visible
-// window with that caption, one a line in UTF-8, for a script that drives
-// talvek.exe and must read what a box says. Exit status 1 when there is no
-// such window.
+// window_texts.exe [--enabled] CAPTION: prints the texts of the controls of
+// the visible window with that caption, one a line in UTF-8, for a script
+// that drives talvek.exe and must read what a box says. Exit status 1 when
+// there is no such window; with --enabled, 3 while it takes no input (a job
+// runs under it).
 #include <windows.h>
 
 #include <cstdio>
@@ -36,10 +37,12 @@ BOOL CALLBACK printText(HWND control, LPARAM) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc != 2) return 2;
-  Search search{argv[1]};
+  const bool enabled = argc == 3 && std::wstring(argv[1]) == L"--enabled";
+  if (argc != 2 && !enabled) return 2;
+  Search search{argv[argc - 1]};
   ::EnumWindows(findWindow, reinterpret_cast<LPARAM>(&search));
   if (search.found == nullptr) return 1;
+  if (enabled && !::IsWindowEnabled(search.found)) return 3;
   ::EnumChildWindows(search.found, printText, 0);
   return 0;
 }

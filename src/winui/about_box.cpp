@@ -78,8 +78,8 @@ INT_PTR CALLBACK aboutProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam)
     }
     case WM_COMMAND:
       if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
-        // Modal or not, the box ends here.
-        if (!::EndDialog(box, LOWORD(wParam))) ::DestroyWindow(box);
+        // Made by createAboutBox, the box stays until its maker destroys it.
+        ::EndDialog(box, LOWORD(wParam));
         return TRUE;
       }
       return FALSE;

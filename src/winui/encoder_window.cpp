@@ -90,7 +90,7 @@ INT_PTR CALLBACK EncoderWindow::dialogProc(HWND window, UINT message, WPARAM wPa
   }
   auto* self = reinterpret_cast<EncoderWindow*>(::GetWindowLongPtrW(window, DWLP_USER));
   if (self == nullptr) return FALSE;
-  return self->handle(message, wParam, lParam);
+  return self->onMessage(message, wParam);
 }
 
 void EncoderWindow::onInitDialog(HWND window) {
@@ -109,7 +109,7 @@ void EncoderWindow::onInitDialog(HWND window) {
   ::PostMessageW(window_, kStartedMessage, 0, 0);
 }
 
-INT_PTR EncoderWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR EncoderWindow::onMessage(UINT message, WPARAM wParam) {
   switch (message) {
     case WM_COMMAND: {
       const int id = LOWORD(wParam);
@@ -161,7 +161,6 @@ INT_PTR EncoderWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
       }
       return TRUE;
     default:
-      (void)lParam;
       return FALSE;
   }
 }
@@ -175,6 +174,8 @@ bool EncoderWindow::preTranslate(MSG& message) {
 }
 
 int EncoderWindow::runMessageLoop() {
+  // No dialog, no loop: nothing would ever end it.
+  if (window_ == nullptr) return result_;
   MSG message;
   while (!ended_) {
     const BOOL got = ::GetMessageW(&message, nullptr, 0, 0);

@@ -84,7 +84,7 @@ class EncoderWindow : public WindowSystem {
 
  private:
   static INT_PTR CALLBACK dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  INT_PTR handle(UINT message, WPARAM wParam, LPARAM lParam);
+  INT_PTR onMessage(UINT message, WPARAM wParam);
   void onInitDialog(HWND window);
   void onDropFiles(HDROP drop);
   void paintIcon();

@@ -1,6 +1,6 @@
-// What talvek.exe carries besides the main dialog: the accelerator table,
-// the icons in the order the shell counts them, the version, the manifest,
-// the About box; and how a file dialog is asked for.
+// What talvek.exe carries besides the main dialog: the icons in the order
+// the shell counts them, the version, the manifest, the About box; and how a
+// file dialog is asked for.
 #include <windows.h>
 
 #include <commdlg.h>
@@ -94,36 +94,6 @@ TEST_F(ProgramResources, TheManifestAsksForWhatTheWindowNeeds) {
         ">PerMonitorV2", ">true/pm<", "<longPathAware", ">true</longPathAware>",
         "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"}) {
     EXPECT_NE(manifest.find(wanted), std::string::npos) << wanted;
-  }
-}
-
-TEST(AcceleratorTable, HasTheEightKeysInOrderWithoutMenuHighlight) {
-  HACCEL table = loadTestAccelerators();
-  ASSERT_NE(table, nullptr);
-  ACCEL entries[16];
-  const int count = ::CopyAcceleratorTableW(table, entries, 16);
-  ::DestroyAcceleratorTable(table);
-  struct Want {
-    WORD key;
-    BYTE flags;
-    int command;
-  };
-  const Want wanted[] = {
-      {VK_F1, FVIRTKEY | FNOINVERT, ID_HELP_MANUAL},
-      {'Q', FVIRTKEY | FNOINVERT | FCONTROL, ID_FILE_EXIT},
-      {VK_F8, FVIRTKEY | FNOINVERT, ID_TASK_ENCODE},
-      {VK_F9, FVIRTKEY | FNOINVERT, ID_TASK_DECODE},
-      {VK_F3, FVIRTKEY | FNOINVERT, IDC_BROWSE_SOURCE},
-      {VK_F4, FVIRTKEY | FNOINVERT, IDC_BROWSE_DESTINATION},
-      {VK_F5, FVIRTKEY | FNOINVERT, IDC_GENERATE_KEY},
-      {VK_F6, FVIRTKEY | FNOINVERT, IDC_BROWSE_KEY_FILE},
-  };
-  ASSERT_EQ(count, static_cast<int>(std::size(wanted)));
-  for (int i = 0; i < count; ++i) {
-    EXPECT_EQ(entries[i].key, wanted[i].key) << i;
-    // The last entry carries the table's end mark.
-    EXPECT_EQ(entries[i].fVirt & 0x7F, wanted[i].flags) << i;
-    EXPECT_EQ(entries[i].cmd, wanted[i].command) << i;
   }
 }
 

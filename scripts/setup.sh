@@ -1,17 +1,27 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need, if any is missing.
-# Quick when everything is already there.
+# Installs the Debian packages that are missing, if any: with --programs only
+# what building and running the two programs needs, otherwise also what the
+# tests, the benchmarks, the package and the fuzz targets need. Quick when
+# everything is already there.
+#   scripts/setup.sh [--programs]
 set -euo pipefail
 
-packages=(cmake make g++ pkg-config qt6-base-dev libsqlite3-dev libmagic-dev libgtest-dev libgmock-dev
-  libbenchmark-dev fonts-liberation xvfb xauth desktop-file-utils shared-mime-info xdg-utils libfile-mimeinfo-perl)
-# The manual pages' test renders them as man does.
-packages+=(man-db groff-base)
-# Building and checking the Debian package and its metadata; gio shows file
-# types as GLib-based desktops see them.
-packages+=(dpkg-dev file lintian appstream libxml2-utils libglib2.0-bin)
-# scripts/fuzz.sh: clang with libFuzzer and its sanitizer runtimes.
-packages+=(clang libclang-rt-dev)
+# Building and running the window and talvek-cli. At every start the window
+# registers its file types with the desktop's own tools, and Courier New is
+# drawn as Liberation Mono.
+packages=(cmake make g++ pkg-config qt6-base-dev qt6-qpa-plugins libsqlite3-dev libmagic-dev
+  fonts-liberation xdg-utils shared-mime-info desktop-file-utils)
+if [ "${1:-}" != --programs ]; then
+  packages+=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth libfile-mimeinfo-perl)
+  # The manual pages' test renders them as man does.
+  packages+=(man-db groff-base)
+  # Building and checking the Debian packages and their metadata; gio shows
+  # file types as GLib-based desktops see them, and Caja's tools run its
+  # file-manager actions.
+  packages+=(dpkg-dev file lintian appstream libxml2-utils libglib2.0-bin caja-actions)
+  # scripts/fuzz.sh: clang with libFuzzer and its sanitizer runtimes.
+  packages+=(clang libclang-rt-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -3,6 +3,7 @@
 #include <QApplication>
 
 #include "dialog/start_up.h"
+#include "ui/command_line.h"
 #include "ui/accelerator_filter.h"
 #include "ui/encoder_window.h"
 
@@ -20,7 +21,7 @@ void initResources() {
 
 EncoderApp::EncoderApp(int argc, const char* const* argv, OptionStorage* options,
                        std::string manualDirectory)
-    : commandLineFile_(commandLineFileFromArguments(argc, argv)),
+    : commandLineFile_(commandLineFilePath(commandLineFileFromArguments(argc, argv))),
       options_(options),
       manualDirectory_(std::move(manualDirectory)) {
   initResources();

@@ -31,6 +31,7 @@
 #include "ui/main_template.h"
 #include "ui/message_box.h"
 #include "ui/path_text.h"
+#include "ui/style_fit.h"
 #include "ui/program_icon.h"
 #include "ui/window_placement.h"
 
@@ -170,7 +171,7 @@ void EncoderWindow::buildControls() {
   QWidget* previous = nullptr;
   for (const TemplateControl& entry : mainTemplate()) {
     QWidget* widget = makeControl(entry, client_);
-    widget->setGeometry(unitsToPixels(entry.rect(), base_));
+    widget->setGeometry(fittedToStyle(*widget, unitsToPixels(entry.rect(), base_)));
     templateControls_ << widget;
     if (entry.kind == ControlKind::GroupBox) frames << widget;
     if (entry.id == kNoControl) continue;

@@ -9,6 +9,7 @@
 #include "dialog/resource_ids.h"
 #include "dialog/window_constants.h"
 #include "temp_dir.h"
+#include "ui/command_line.h"
 #include "ui/dialog_units.h"
 #include "ui/file_dialog.h"
 #include "ui/main_template.h"
@@ -157,6 +158,25 @@ class UiPartsTest : public QObject {
     }
     QCOMPARE(localFileBytes(QUrl(QStringLiteral("https://example.org/x.tc"))), std::nullopt);
     QCOMPARE(localFileUrl("/tmp/plain.txt"), QUrl::fromLocalFile(QStringLiteral("/tmp/plain.txt")));
+  }
+
+  void theCommandLineAnswersOrNamesAFile() {
+    const auto answer = [](std::initializer_list<const char*> args) {
+      const std::vector<const char*> argv(args);
+      return commandLineAnswer(static_cast<int>(argv.size()), argv.data());
+    };
+    QCOMPARE(answer({"talvek", "--version"}).value_or(""), std::string("talvek " TALVEK_VERSION "\n"));
+    QVERIFY(answer({"talvek", "--help"}).value_or("").starts_with("Usage: talvek [FILE]\n"));
+    QCOMPARE(answer({"talvek", "-h"}), answer({"talvek", "--help"}));
+    // Anything else is the window's: a file, or arguments it ignores.
+    QVERIFY(!answer({"talvek"}));
+    QVERIFY(!answer({"talvek", "./--help"}));
+    QVERIFY(!answer({"talvek", "--version", "x"}));
+
+    QCOMPARE(commandLineFilePath("file:///home/u/a%20b%FF.tc"), std::string("/home/u/a b\xff.tc"));
+    QCOMPARE(commandLineFilePath("report.doc.tc"), std::string("report.doc.tc"));
+    QCOMPARE(commandLineFilePath("file:name"), std::string("file:name"));
+    QCOMPARE(commandLineFilePath("file://"), std::string("file://"));
   }
 
   void theManualIsFoundBesideTheProgramOrInstalled() {

@@ -14,6 +14,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QProgressBar>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -110,6 +111,8 @@ const QString kKeyFiles = QStringLiteral("Morva~Key Files (*.mk) (*.mk)");
 
 }  // namespace
 
+constexpr int kFrame = 5;
+
 class WindowTest : public QObject {
   Q_OBJECT
 
@@ -180,6 +183,51 @@ class WindowTest : public QObject {
     QCOMPARE(window.control(IDC_SOURCE)->geometry(), QRect(121, 12, 532, 18));
     QCOMPARE(window.control(IDC_EXIT)->geometry(), QRect(634, 209, 119, 24));
     QCOMPARE(window.control(IDC_USE_KEY_FILE)->geometry(), QRect(16, 183, 735, 15));
+  }
+
+  void aWideFramedStyleGrowsFieldsAndOptionsAboutTheirMiddle() {
+    // Frames and indicators as wide as Adwaita's, on top of Fusion.
+    struct WideStyle : QProxyStyle {
+      WideStyle() : QProxyStyle(QStringLiteral("Fusion")) {}
+      int pixelMetric(PixelMetric metric, const QStyleOption* option,
+                      const QWidget* widget) const override {
+        if (metric == PM_DefaultFrameWidth) return kFrame;
+        if (metric == PM_ExclusiveIndicatorHeight) return 22;
+        return QProxyStyle::pixelMetric(metric, option, widget);
+      }
+    };
+    struct StyleRestored {
+      QString name = QApplication::style()->name();
+      ~StyleRestored() { QApplication::setStyle(name); }
+    } restored;
+    QApplication::setStyle(new WideStyle);
+    {
+      ScriptedWindow scripted;
+      EncoderWindow& window = scripted.window();
+      const auto controls = mainTemplate();
+      for (size_t i = 0; i < controls.size(); ++i) {
+        const TemplateControl& entry = controls[i];
+        QWidget* widget = window.templateControls()[static_cast<qsizetype>(i)];
+        const QRect planned = unitsToPixels(entry.rect(), window.baseUnits());
+        const bool fits = entry.kind == ControlKind::Edit ||
+                          entry.kind == ControlKind::PasswordEdit ||
+                          entry.kind == ControlKind::RadioButton;
+        if (!fits) {
+          QCOMPARE(widget->geometry(), planned);
+          continue;
+        }
+        QVERIFY(widget->height() > planned.height());
+        QVERIFY(qAbs(widget->geometry().center().y() - planned.center().y()) <= 1);
+        QCOMPARE(widget->x(), planned.x());
+        QCOMPARE(widget->width(), planned.width());
+        if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+          // A whole line of text, and a pixel above and below, inside the frame.
+          QVERIFY(edit->height() - 2 * kFrame >= edit->fontMetrics().height() + 2);
+        } else {
+          QVERIFY(widget->height() >= 22);
+        }
+      }
+    }
   }
 
   void tabVisitsTheTabStopsInTemplateOrder() {

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Runs the read-only cases of windows_tests as an ordinary user (nobody),
 # for whom wine honours the read-only attribute, as it does not for root.
-# The user gets a wine prefix of its own beside the build's, made once.
+# The user gets a wine prefix of its own, made once, and a copy of the test
+# program: a build tree below a folder closed to others (/root) is out of its
+# reach.
 #   tests/windows/read_only_as_user_test.sh build-windows/bin/windows_tests.exe
 # Not run as root, windows_tests itself covers them: skipped (exit 77).
 set -euo pipefail
@@ -15,9 +17,16 @@ if [ "$(id -u)" -ne 0 ]; then
   exit 77
 fi
 uid=65534
-prefix=$build/wine-prefix-user
+place=${TMPDIR:-/tmp}/talvek-wine-user-$(printf '%s' "$build" | md5sum | cut -c1-12)
+prefix=$place/prefix
 mkdir -p "$prefix" "$prefix-home"
+chmod 755 "$place"
 chown "$uid:$uid" "$prefix" "$prefix-home"
+copy=$(mktemp -d "$place/program.XXXXXX")
+trap 'rm -rf "$copy"' EXIT
+cp "$exe" "$copy/"
+chmod 755 "$copy"
+exe=$copy/$(basename "$exe")
 output=$(setpriv --reuid="$uid" --regid="$uid" --clear-groups \
   env -i PATH=/usr/bin:/bin HOME="$prefix-home" WINEPREFIX="$prefix" WINEDEBUG=-all \
     WINEARCH=win64 WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" \

@@ -134,7 +134,7 @@ TEST_P(AcceleratorTest, ActsBeforeTheField) {
 INSTANTIATE_TEST_SUITE_P(Keys, AcceleratorTest, ::testing::ValuesIn(kAccelerators),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(WindowCommandsTest, EnterInAFieldAndEscCloseTheDialog) {
+TEST_F(WindowCommandsTest, EnterInAFieldEscAndTheCloseBoxCloseTheDialog) {
   for (const auto& [key, result] : {std::pair{VK_RETURN, IDOK}, std::pair{VK_ESCAPE, IDCANCEL}}) {
     auto window = openWindow();
     HWND field = item(*window, IDC_DESTINATION);
@@ -143,6 +143,11 @@ TEST_F(WindowCommandsTest, EnterInAFieldAndEscCloseTheDialog) {
     EXPECT_TRUE(window->ended()) << key;
     EXPECT_EQ(window->result(), result) << key;
   }
+  auto window = openWindow();
+  ::SendMessageW(window->handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
+  pump(window.get());
+  EXPECT_TRUE(window->ended());
+  EXPECT_EQ(window->result(), IDCANCEL);
 }
 
 TEST_F(WindowCommandsTest, EnterOnTheEncodeButtonEncodes) {

@@ -67,8 +67,8 @@ INT_PTR CALLBACK aboutProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam)
       const auto module = reinterpret_cast<HINSTANCE>(lParam);
       if (HWND frame = aboutPicture(box)) {
         if (HBITMAP fitted = fittedPicture(module, frame)) {
-          HBITMAP old = reinterpret_cast<HBITMAP>(::SendMessageW(
-              frame, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(fitted)));
+          HBITMAP old = reinterpret_cast<HBITMAP>(
+              ::SendMessageW(frame, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(fitted)));
           if (old != nullptr && old != fitted) ::DeleteObject(old);
           ::SetPropW(box, kFittedProperty, fitted);
         }

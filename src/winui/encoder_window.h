@@ -26,7 +26,8 @@ struct SystemBoxes {
                     unsigned flags)>
       messageBox;
   // GetOpenFileNameW or GetSaveFileNameW; nullopt when cancelled.
-  std::function<std::optional<std::string>(HWND owner, bool save, const FileDialogSpec& spec)>
+  std::function<std::optional<std::string>(HWND owner, bool save,
+                                           const FileDialogSpec& description)>
       fileDialog;
   // ShellExecuteW's "open"; false when it failed.
   std::function<bool(HWND owner, const std::string& path)> openDocument;

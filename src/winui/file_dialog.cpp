@@ -21,10 +21,10 @@ std::wstring systemFilter(const std::string& filter) {
   return wide;
 }
 
-OPENFILENAMEW fileDialogRequest(HWND owner, const FileDialogSpec& spec, const std::wstring& filter,
-                                const std::wstring& directory, const std::wstring& extension,
-                                std::wstring& name) {
-  name = wideFromUtf8(spec.initialName);
+OPENFILENAMEW fileDialogRequest(HWND owner, const FileDialogSpec& description,
+                                const std::wstring& filter, const std::wstring& directory,
+                                const std::wstring& extension, std::wstring& name) {
+  name = wideFromUtf8(description.initialName);
   name.resize(kNameRoom, L'\0');
   OPENFILENAMEW request{};
   request.lStructSize = sizeof request;
@@ -37,16 +37,16 @@ OPENFILENAMEW fileDialogRequest(HWND owner, const FileDialogSpec& spec, const st
   request.lpstrDefExt = extension.empty() ? nullptr : extension.c_str();
   // As they are: no overwrite prompt, since the commands ask about an
   // existing file themselves.
-  request.Flags = spec.flags;
+  request.Flags = description.flags;
   return request;
 }
 
-std::optional<std::string> runFileDialog(HWND owner, bool save, const FileDialogSpec& spec) {
-  const std::wstring filter = systemFilter(spec.filter);
-  const std::wstring directory = wideFromUtf8(spec.initialDirectory);
-  const std::wstring extension = wideFromUtf8(spec.defaultExtension);
+std::optional<std::string> runFileDialog(HWND owner, bool save, const FileDialogSpec& description) {
+  const std::wstring filter = systemFilter(description.filter);
+  const std::wstring directory = wideFromUtf8(description.initialDirectory);
+  const std::wstring extension = wideFromUtf8(description.defaultExtension);
   std::wstring name;
-  OPENFILENAMEW request = fileDialogRequest(owner, spec, filter, directory, extension, name);
+  OPENFILENAMEW request = fileDialogRequest(owner, description, filter, directory, extension, name);
   const BOOL chosen = save ? ::GetSaveFileNameW(&request) : ::GetOpenFileNameW(&request);
   if (!chosen) return std::nullopt;
   return utf8FromWide(name.c_str(), wcslen(name.c_str()));

@@ -119,8 +119,8 @@ void BackgroundJob::stopAndWait(std::chrono::milliseconds limit) {
 }
 
 void BackgroundJob::refresh() {
-  const auto elapsed =
-      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start_);
+  const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::steady_clock::now() - start_);
   meter_.record(elapsed, done_.load(std::memory_order_relaxed),
                 total_.load(std::memory_order_relaxed));
   if (box_ != nullptr) {

@@ -68,8 +68,8 @@ void ProgressBox::showProgress(const JobProgressMeter& meter) {
   ::GetWindowTextW(window_, shown, 64);
   if (caption != shown) ::SetWindowTextW(window_, caption.c_str());
   setText(IDC_PROGRESS_FILE, meter.fileText());
-  ::SendDlgItemMessageW(window_, IDC_PROGRESS_BAR, PBM_SETPOS, static_cast<WPARAM>(meter.permille()),
-                        0);
+  ::SendDlgItemMessageW(window_, IDC_PROGRESS_BAR, PBM_SETPOS,
+                        static_cast<WPARAM>(meter.permille()), 0);
   setText(IDC_PROGRESS_PERCENT, meter.percentText());
   setText(IDC_PROGRESS_SPEED, meter.speedText());
   setText(IDC_PROGRESS_TIME_LEFT, meter.timeLeftText());

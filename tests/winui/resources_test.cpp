@@ -47,7 +47,8 @@ TEST_F(ProgramResources, TheIconsComeInTheOrderTheFileTypesNameThem) {
       reinterpret_cast<LONG_PTR>(&groups));
   // The program, ",1" encoded files, ",2" key files.
   EXPECT_EQ(groups, (std::vector<int>{IDR_MAINFRAME, IDI_ENCODED_FILE, IDI_KEY_FILE}));
-  const UINT icons = ::ExtractIconExW(wideFromUtf8(TALVEK_APP_PATH).c_str(), -1, nullptr, nullptr, 0);
+  const UINT icons =
+      ::ExtractIconExW(wideFromUtf8(TALVEK_APP_PATH).c_str(), -1, nullptr, nullptr, 0);
   EXPECT_EQ(icons, 3u);
 }
 
@@ -76,8 +77,8 @@ TEST_F(ProgramResources, TheVersionNamesTheMakerAndTheProduct) {
   for (const auto& [name, text] : strings) {
     wchar_t* value = nullptr;
     const std::wstring query = std::wstring(L"\\StringFileInfo\\040904b0\\") + name;
-    ASSERT_TRUE(::VerQueryValueW(info.data(), query.c_str(), reinterpret_cast<void**>(&value),
-                                 &length))
+    ASSERT_TRUE(
+        ::VerQueryValueW(info.data(), query.c_str(), reinterpret_cast<void**>(&value), &length))
         << utf8FromWide(name);
     EXPECT_EQ(utf8FromWide(value), text);
   }
@@ -85,7 +86,8 @@ TEST_F(ProgramResources, TheVersionNamesTheMakerAndTheProduct) {
 
 TEST_F(ProgramResources, TheManifestAsksForWhatTheWindowNeeds) {
   ASSERT_NE(module_, nullptr);
-  HRSRC found = ::FindResourceW(module_, MAKEINTRESOURCEW(1), reinterpret_cast<LPCWSTR>(RT_MANIFEST));
+  HRSRC found =
+      ::FindResourceW(module_, MAKEINTRESOURCEW(1), reinterpret_cast<LPCWSTR>(RT_MANIFEST));
   ASSERT_NE(found, nullptr);
   const char* bytes = static_cast<const char*>(::LockResource(::LoadResource(module_, found)));
   const std::string manifest(bytes, ::SizeofResource(module_, found));
@@ -131,16 +133,17 @@ TEST_F(AboutBoxTest, ThePictureFitsItsFrameAndTheBoxSitsOverTheDialog) {
 }
 
 TEST(FileDialogRequest, TakesTheSpecAsItIs) {
-  const FileDialogSpec spec{"Talvek Encoded Files (*.tc)|*.tc|All Files (*.*)|*.*|", "*.tc", "tc",
-                            OFN_HIDEREADONLY, "C:\\Data"};
-  const std::wstring filter = systemFilter(spec.filter);
+  const FileDialogSpec description{"Talvek Encoded Files (*.tc)|*.tc|All Files (*.*)|*.*|", "*.tc",
+                                   "tc", OFN_HIDEREADONLY, "C:\\Data"};
+  const std::wstring filter = systemFilter(description.filter);
   constexpr wchar_t kWanted[] = L"Talvek Encoded Files (*.tc)\0*.tc\0All Files (*.*)\0*.*\0";
   // The literal's own NUL is the last one.
   EXPECT_EQ(filter, std::wstring(kWanted, std::size(kWanted)));
   const std::wstring directory = L"C:\\Data";
   const std::wstring extension = L"tc";
   std::wstring name;
-  const OPENFILENAMEW request = fileDialogRequest(nullptr, spec, filter, directory, extension, name);
+  const OPENFILENAMEW request =
+      fileDialogRequest(nullptr, description, filter, directory, extension, name);
   EXPECT_STREQ(request.lpstrFile, L"*.tc");
   EXPECT_GE(request.nMaxFile, 32768u);
   EXPECT_STREQ(request.lpstrDefExt, L"tc");

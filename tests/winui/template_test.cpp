@@ -121,7 +121,8 @@ TEST_F(MainTemplateTest, EveryControlIsTheTemplatesInItsOrder) {
         EXPECT_TRUE((style & WS_BORDER) || (extended & WS_EX_CLIENTEDGE));
         EXPECT_TRUE(style & ES_AUTOHSCROLL);
         EXPECT_EQ((style & ES_PASSWORD) != 0, want.kind == Kind::Password);
-        EXPECT_EQ(::SendMessageW(child, EM_GETPASSWORDCHAR, 0, 0) != 0, want.kind == Kind::Password);
+        EXPECT_EQ(::SendMessageW(child, EM_GETPASSWORDCHAR, 0, 0) != 0,
+                  want.kind == Kind::Password);
         break;
       case Kind::Button:
         EXPECT_EQ(className(child), L"Button");
@@ -145,8 +146,8 @@ TEST_F(MainTemplateTest, TheDialogHasTheTemplatesFrameMenuAndCaption) {
   HWND dialog = window->handle();
   EXPECT_EQ(windowText(dialog), "Talvek v1.0.60");
   const LONG_PTR style = ::GetWindowLongPtrW(dialog, GWL_STYLE);
-  const LONG_PTR flags[] = {WS_POPUP,      WS_VISIBLE,   WS_CAPTION, WS_SYSMENU,
-                           WS_MINIMIZEBOX, DS_MODALFRAME, DS_3DLOOK};
+  const LONG_PTR flags[] = {WS_POPUP,       WS_VISIBLE,    WS_CAPTION, WS_SYSMENU,
+                            WS_MINIMIZEBOX, DS_MODALFRAME, DS_3DLOOK};
   for (const LONG_PTR flag : flags) {
     EXPECT_EQ(style & flag, flag) << std::hex << flag;
   }
@@ -188,10 +189,10 @@ TEST_F(MainTemplateTest, TheDialogHasTheTemplatesFrameMenuAndCaption) {
 
 TEST_F(MainTemplateTest, TabPassesTheOptionButtonsByWhicheverIsChecked) {
   auto window = openWindow();
-  const std::vector<int> order = {IDC_SOURCE,   IDC_BROWSE_SOURCE, IDC_DESTINATION,
-                                  IDC_BROWSE_DESTINATION, IDC_PASSWORD1, IDC_PASSWORD2,
-                                  IDC_KEY_FILE, IDC_GENERATE_KEY,  IDC_BROWSE_KEY_FILE,
-                                  IDC_ENCODE,   IDC_DECODE,        IDC_EXIT};
+  const std::vector<int> order = {
+      IDC_SOURCE,          IDC_BROWSE_SOURCE, IDC_DESTINATION, IDC_BROWSE_DESTINATION,
+      IDC_PASSWORD1,       IDC_PASSWORD2,     IDC_KEY_FILE,    IDC_GENERATE_KEY,
+      IDC_BROWSE_KEY_FILE, IDC_ENCODE,        IDC_DECODE,      IDC_EXIT};
   // Checked by the start, by the program, and by the user's click: the
   // system makes a checked radio button a tab stop each time.
   for (const int checked : {0, IDC_USE_KEY_FILE, IDC_USE_PASSWORD}) {

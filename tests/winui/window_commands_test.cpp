@@ -48,8 +48,7 @@ TEST_F(WindowCommandsTest, CheckingOneOptionUnchecksTheOther) {
 // the command, not the field.
 struct AcceleratorCase;
 
-class AcceleratorTest : public WindowTest,
-                        public ::testing::WithParamInterface<AcceleratorCase> {
+class AcceleratorTest : public WindowTest, public ::testing::WithParamInterface<AcceleratorCase> {
  public:
   // So that the parameterised cases can reach the fixture's records.
   std::vector<ShownBox>& boxes() { return shown; }
@@ -79,10 +78,10 @@ void expectFileDialog(AcceleratorTest& self, bool save, const char* filter, cons
   ASSERT_EQ(self.dialogs().size(), 1u);
   const AskedFileDialog& asked = self.dialogs()[0];
   EXPECT_EQ(asked.save, save);
-  EXPECT_EQ(asked.spec.filter, filter);
-  EXPECT_EQ(asked.spec.initialName, name);
-  EXPECT_EQ(asked.spec.defaultExtension, extension);
-  EXPECT_EQ(asked.spec.flags & 0x2u, 0u) << "OFN_OVERWRITEPROMPT";
+  EXPECT_EQ(asked.description.filter, filter);
+  EXPECT_EQ(asked.description.initialName, name);
+  EXPECT_EQ(asked.description.defaultExtension, extension);
+  EXPECT_EQ(asked.description.flags & 0x2u, 0u) << "OFN_OVERWRITEPROMPT";
 }
 
 const AcceleratorCase kAccelerators[] = {
@@ -207,7 +206,8 @@ TEST_F(WindowCommandsTest, EachFileDialogOpensInTheFolderItsFieldNames) {
     fileDialogs.clear();
     ::SendMessageW(window->handle(), WM_COMMAND, static_cast<WPARAM>(command), 0);
     ASSERT_EQ(fileDialogs.size(), 1u) << command;
-    EXPECT_EQ(absolutePathOf(fileDialogs[0].spec.initialDirectory), absolutePathOf(home.path()))
+    EXPECT_EQ(absolutePathOf(fileDialogs[0].description.initialDirectory),
+              absolutePathOf(home.path()))
         << command;
   }
 }
@@ -234,9 +234,9 @@ TEST_F(WindowCommandsTest, ADroppedFileBecomesTheSourceAndAFolderChangesNothing)
   writeFile(home.file("first.txt"), "1");
   writeFile(home.file("second.tc"), "2");
   auto window = openWindow();
-  ::PostMessageW(window->handle(), WM_DROPFILES,
-                 reinterpret_cast<WPARAM>(dropBlock({home.file("first.txt"), home.file("second.tc")})),
-                 0);
+  ::PostMessageW(
+      window->handle(), WM_DROPFILES,
+      reinterpret_cast<WPARAM>(dropBlock({home.file("first.txt"), home.file("second.tc")})), 0);
   pump(window.get());
   EXPECT_EQ(window->controlText(IDC_SOURCE), absolutePathOf(home.file("first.txt")));
   EXPECT_EQ(window->controlText(IDC_DESTINATION), absolutePathOf(home.file("first.txt")) + ".tc");

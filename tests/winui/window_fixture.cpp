@@ -25,8 +25,8 @@ std::unique_ptr<EncoderWindow> WindowTest::openWindow(DialogEnvironment environm
     answers.pop_front();
     return answer;
   };
-  boxes.fileDialog = [this](HWND, bool save, const FileDialogSpec& spec) {
-    fileDialogs.push_back({save, spec});
+  boxes.fileDialog = [this](HWND, bool save, const FileDialogSpec& description) {
+    fileDialogs.push_back({save, description});
     return fileAnswer;
   };
   boxes.openDocument = [this](HWND, const std::string& path) {

@@ -26,7 +26,7 @@ struct ShownBox {
 
 struct AskedFileDialog {
   bool save = false;
-  FileDialogSpec spec;
+  FileDialogSpec description;
 };
 
 class WindowTest : public ::testing::Test {

@@ -32,7 +32,8 @@ HWND progressBoxOf(HWND mainDialog) {
       ::GetWindowThreadProcessId(mainDialog, nullptr),
       [](HWND window, LPARAM data) -> BOOL {
         auto* search = reinterpret_cast<BoxSearch*>(data);
-        if (::GetWindow(window, GW_OWNER) != search->owner || !::IsWindowVisible(window)) return TRUE;
+        if (::GetWindow(window, GW_OWNER) != search->owner || !::IsWindowVisible(window))
+          return TRUE;
         search->found = window;
         return FALSE;
       },
@@ -144,9 +145,7 @@ TEST_P(ProgressBoxTest, ALongJobShowsItsProgressAndStopsWithoutAWarning) {
 const StopWay kStopWays[] = {
     {"Cancel", [](HWND box) { ::PostMessageW(box, WM_COMMAND, IDCANCEL, 0); }},
     {"Esc",
-     [](HWND box) {
-       ::PostMessageW(::GetDlgItem(box, IDCANCEL), WM_KEYDOWN, VK_ESCAPE, 1);
-     }},
+     [](HWND box) { ::PostMessageW(::GetDlgItem(box, IDCANCEL), WM_KEYDOWN, VK_ESCAPE, 1); }},
     {"CloseBox", [](HWND box) { ::PostMessageW(box, WM_SYSCOMMAND, SC_CLOSE, 0); }},
 };
 

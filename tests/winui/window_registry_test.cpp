@@ -20,17 +20,19 @@ constexpr char kProgram[] = "C:\\Apps\\Talvek\\talvek.exe";
 
 class WindowRegistryTest : public WindowTest {
  protected:
-  WindowRegistryTest() : base_("Software"), registry_(base_.path()), store_(registry_, kProgram),
-                         options_(store_) {}
+  WindowRegistryTest()
+      : base_("Software"), registry_(base_.path()), store_(registry_, kProgram), options_(store_) {}
 
-  std::unique_ptr<EncoderWindow> start() { return openWindow(DialogEnvironment{&options_, "", ""}); }
+  std::unique_ptr<EncoderWindow> start() {
+    return openWindow(DialogEnvironment{&options_, "", ""});
+  }
   std::string under(const char* root, const std::string& path) const {
     return base_.path() + "\\" + root + "\\" + path;
   }
   // A default text as the registry holds it.
   std::string defaultText(const std::string& classKey) const {
-    const RawValue value =
-        rawValue(HKEY_CURRENT_USER, under("HKEY_CURRENT_USER", "Software\\Classes\\" + classKey), L"");
+    const RawValue value = rawValue(
+        HKEY_CURRENT_USER, under("HKEY_CURRENT_USER", "Software\\Classes\\" + classKey), L"");
     EXPECT_EQ(value.result, ERROR_SUCCESS) << classKey;
     EXPECT_EQ(value.type, static_cast<DWORD>(REG_SZ)) << classKey;
     std::wstring text(value.bytes.size() / 2, L'\0');

@@ -30,7 +30,8 @@ BOOL CALLBACK printText(HWND control, LPARAM) {
   const int length = ::GetWindowTextLengthW(control);
   std::wstring text(static_cast<size_t>(length) + 1, L'\0');
   const int got = ::GetWindowTextW(control, text.data(), length + 1);
-  if (got > 0) std::printf("%s\n", talvek::utf8FromWide(text.data(), static_cast<size_t>(got)).c_str());
+  if (got > 0)
+    std::printf("%s\n", talvek::utf8FromWide(text.data(), static_cast<size_t>(got)).c_str());
   return TRUE;
 }
 

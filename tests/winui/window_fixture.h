@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "temp_dir.h"
 #include "winui/encoder_window.h"
 
 namespace talvek::test {
@@ -43,6 +44,11 @@ class WindowTest : public ::testing::Test {
   static void press(EncoderWindow& window, HWND target, UINT key, bool control = false);
   static HWND item(EncoderWindow& window, int id) { return ::GetDlgItem(window.handle(), id); }
   static std::string windowText(HWND window);
+
+  // Every start looks for the journals of interrupted jobs: in a folder of
+  // the test's own.
+  TempDir stateHome;
+  StateHomeOverride stateOverride{stateHome.path()};
 
   std::vector<ShownBox> shown;
   std::deque<int> answers;  // message-box answers, IDOK when none is left

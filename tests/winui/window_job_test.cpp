@@ -58,7 +58,7 @@ class RecordedOptions : public OptionStorage {
 
 class WindowJobTest : public WindowTest {
  protected:
-  WindowJobTest() : state_(home_.file("state")), tmp_(home_.file("tmp")) {
+  WindowJobTest() : tmp_(home_.file("tmp")) {
     writeFile(home_.file("in.txt"), "some bytes");
   }
 
@@ -72,7 +72,6 @@ class WindowJobTest : public WindowTest {
   }
 
   TempDir home_;
-  StateHomeOverride state_;
   TmpdirOverride tmp_;
   RecordedOptions options_;
 };

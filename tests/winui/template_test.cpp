@@ -155,6 +155,14 @@ TEST_F(MainTemplateTest, TheDialogHasTheTemplatesFrameMenuAndCaption) {
   const LONG_PTR extended = ::GetWindowLongPtrW(dialog, GWL_EXSTYLE);
   EXPECT_TRUE(extended & WS_EX_APPWINDOW);
   EXPECT_TRUE(extended & WS_EX_ACCEPTFILES);
+  // Courier New 8 points, for the dialog and every control.
+  LOGFONTW font{};
+  ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(dialog, WM_GETFONT, 0, 0)), sizeof font,
+               &font);
+  EXPECT_STREQ(font.lfFaceName, L"Courier New");
+  HDC screen = ::GetDC(nullptr);
+  EXPECT_EQ(font.lfHeight, -::MulDiv(8, ::GetDeviceCaps(screen, LOGPIXELSY), 72));
+  ::ReleaseDC(nullptr, screen);
   RECT client;
   ::GetClientRect(dialog, &client);
   const RECT size = unitsToPixels(dialog, 0, 0, 433, 157);

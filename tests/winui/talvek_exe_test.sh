@@ -60,7 +60,7 @@ source_file=$(windows_path "$work/in.bin")
 talvek=$!
 main=$(timeout 60 xdotool search --sync --onlyvisible --name '^Talvek v1\.0\.60$' | head -n1) ||
   fail "the main dialog did not show"
-xdotool windowfocus --sync "$main"
+timeout 30 xdotool windowfocus --sync "$main" || fail "the main dialog did not take the focus"
 
 # The focus starts in Source; four tab stops on is Password #1.
 xdotool key --delay 50 Tab Tab Tab Tab

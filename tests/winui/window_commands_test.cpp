@@ -192,6 +192,20 @@ TEST_F(WindowCommandsTest, AChosenSourceProposesItsDestination) {
   EXPECT_EQ(window->controlText(IDC_DESTINATION), home.file("report.doc"));
 }
 
+TEST_F(WindowCommandsTest, AGeneratedKeyFileIsNamedInItsField) {
+  TempDir home;
+  fileAnswer = absolutePathOf(home.file("new.mk"));
+  auto window = openWindow();
+  ::SendMessageW(window->handle(), WM_COMMAND, IDC_GENERATE_KEY, 0);
+  EXPECT_TRUE(shown.empty());
+  EXPECT_EQ(window->controlText(IDC_KEY_FILE), *fileAnswer);
+  // 2 to 32767 printable characters and the line end.
+  const std::string key = readFile(*fileAnswer);
+  EXPECT_GE(key.size(), 3u);
+  // The option buttons are the user's to change.
+  EXPECT_TRUE(window->isChecked(IDC_USE_PASSWORD));
+}
+
 TEST_F(WindowCommandsTest, EachFileDialogOpensInTheFolderItsFieldNames) {
   TempDir home;
   // As Windows writes a path: backslashes only.

@@ -23,6 +23,16 @@ if [ -f about.svg ]; then
     # The About picture is opaque; the background keeps it free of an alpha channel's effects.
     rsvg-convert --width 300 --height 250 --background-color '#ffffff' --output about.png about.svg
 fi
+# The Windows program's icons and About picture, in the formats its resources take: icons of
+# uncompressed images (the smallest depth that holds each exactly), a 24-bit uncompressed bitmap.
+if command -v icotool >/dev/null && command -v convert >/dev/null; then
+    icotool -c -o icons/talvek.ico icons/talvek-16.png icons/talvek-32.png icons/talvek-48.png
+    icotool -c -o icons/talvek-encoded.ico icons/talvek-encoded-16.png icons/talvek-encoded-32.png
+    icotool -c -o icons/morva-key.ico icons/morva-key-16.png icons/morva-key-32.png
+    convert about.png -type TrueColor BMP3:about.bmp
+else
+    echo "render-art.sh: icotool or convert missing (apt-get install icoutils imagemagick): the .ico and .bmp files left as they are" >&2
+fi
 # The manual is one self-contained file, so it carries the program icon inline.
 if [ -f Manual.html ]; then
     logo=$(base64 -w0 icons/talvek-48.png)

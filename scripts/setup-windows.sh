@@ -2,11 +2,13 @@
 # Installs the Debian packages the Windows build and its tests need, if any is
 # missing: the mingw-w64 compilers with POSIX threads (the win32-thread ones
 # have no std::thread), wine to run the tests, NSIS and zip for the installer
-# and the portable archive, and GoogleTest's sources, built with the cross
-# compiler. Quick when everything is already there.
+# and the portable archive, GoogleTest's sources, built with the cross
+# compiler, and Xvfb with xdotool for the run of the window on a virtual
+# screen. Quick when everything is already there.
 set -euo pipefail
 
-packages=(cmake make g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 wine nsis zip unzip googletest)
+packages=(cmake make g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 wine nsis zip unzip googletest
+  xvfb xdotool)
 
 missing=()
 for p in "${packages[@]}"; do

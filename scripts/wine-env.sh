@@ -23,17 +23,28 @@ talvek_wine_env() {
 
 # The first caller makes it, the others wait. wineboot's own processes get
 # no inherited output, so that nobody waits on a pipe they hold open.
+# Windows are made by wine's null driver, with no display at all, so that the
+# window's tests run headless; TALVEK_WINE_GRAPHICS=x11 makes a prefix for
+# $DISPLAY instead. A prefix made before the driver was set gets it once.
 talvek_wine_prefix() {
-  [ -f "$WINEPREFIX/.talvek-ready" ] && return 0
+  local graphics=${TALVEK_WINE_GRAPHICS:-null}
+  [ -f "$WINEPREFIX/.talvek-ready" ] && [ -f "$WINEPREFIX/.talvek-graphics-$graphics" ] && return 0
   mkdir -p "$(dirname "$WINEPREFIX")" "$HOME"
   (
     flock 9
-    [ -f "$WINEPREFIX/.talvek-ready" ] && exit 0
-    if ! "$talvek_wine" wineboot -i </dev/null >"$WINEPREFIX.init.log" 2>&1; then
+    [ -f "$WINEPREFIX/.talvek-ready" ] && [ -f "$WINEPREFIX/.talvek-graphics-$graphics" ] && exit 0
+    if [ ! -f "$WINEPREFIX/.talvek-ready" ] &&
+       ! "$talvek_wine" wineboot -i </dev/null >"$WINEPREFIX.init.log" 2>&1; then
       echo "wineboot failed: see $WINEPREFIX.init.log" >&2
       exit 1
     fi
+    if ! "$talvek_wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d "$graphics" /f \
+         </dev/null >>"$WINEPREFIX.init.log" 2>&1; then
+      echo "setting wine's graphics driver failed: see $WINEPREFIX.init.log" >&2
+      exit 1
+    fi
     "$talvek_wineserver" -w
-    touch "$WINEPREFIX/.talvek-ready"
+    rm -f "$WINEPREFIX"/.talvek-graphics-*
+    touch "$WINEPREFIX/.talvek-graphics-$graphics" "$WINEPREFIX/.talvek-ready"
   ) 9>"$WINEPREFIX.lock"
 }

@@ -11,7 +11,8 @@ std::string folderToBrowse(const std::string& fieldText) {
   if (fieldText.empty()) return {};
   std::error_code error;
   if (std::filesystem::is_directory(fieldText, error)) return fieldText;
-  if (fieldText.find('/') == std::string::npos) return {};
+  // A bare name lies in no folder of its own: the window's choice.
+  if (!hasDirectoryPart(fieldText)) return {};
   const std::string folder = parentDirectory(fieldText);
   return std::filesystem::is_directory(folder, error) ? folder : std::string();
 }

@@ -21,6 +21,9 @@ bool removeFile(const std::string& path);
 
 // The directory part of a path: "." for a bare name, "/" for "/name".
 std::string parentDirectory(const std::string& path);
+// Whether a path names its directory at all, with a separator of the
+// system's (a slash; on Windows a backslash too); false for a bare name.
+bool hasDirectoryPart(const std::string& path);
 
 // Follows a symbolic link at the end of path, link after link, to the path
 // that writing through it would create or replace; a path that is not a link

@@ -30,6 +30,10 @@ bool removeFile(const std::string& path) {
   return ::unlink(path.c_str()) == 0;
 }
 
+bool hasDirectoryPart(const std::string& path) {
+  return path.find('/') != std::string::npos;
+}
+
 std::string parentDirectory(const std::string& path) {
   const size_t slash = path.find_last_of('/');
   if (slash == std::string::npos) return ".";

@@ -28,6 +28,10 @@ bool removeFile(const std::string& path) {
   return ::DeleteFileW(widePath(path).c_str()) != 0;
 }
 
+bool hasDirectoryPart(const std::string& path) {
+  return path.find_first_of("/\\") != std::string::npos;
+}
+
 std::string parentDirectory(const std::string& path) {
   const size_t slash = path.find_last_of("/\\");
   if (slash == std::string::npos) {

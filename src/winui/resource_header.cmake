@@ -1,0 +1,20 @@
+# Writes the resource script's header: every `constexpr int NAME = number;`
+# of the given C++ headers as `#define NAME number`, and the version, so that
+# the script and the code cannot disagree on a number.
+#   talvek_resource_header(OUTPUT header.h HEADERS a.h b.h VERSION 1.0.60)
+function(talvek_resource_header)
+  cmake_parse_arguments(arg "" "OUTPUT;VERSION" "HEADERS" ${ARGN})
+  set(text "// Made by resource_header.cmake from the identifiers' C++ headers.\n#pragma once\n")
+  foreach(header IN LISTS arg_HEADERS)
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${header})
+    file(STRINGS ${header} lines REGEX "^constexpr int [A-Z_0-9]+ = [0-9]+;")
+    foreach(line IN LISTS lines)
+      string(REGEX REPLACE "^constexpr int ([A-Z_0-9]+) = ([0-9]+);.*" "#define \\1 \\2" define "${line}")
+      string(APPEND text "${define}\n")
+    endforeach()
+  endforeach()
+  string(REPLACE "." "," numbers "${arg_VERSION}")
+  string(APPEND text "#define TALVEK_VERSION_NUMBERS ${numbers},0\n")
+  string(APPEND text "#define TALVEK_VERSION_TEXT \"${arg_VERSION}.0\"\n")
+  file(CONFIGURE OUTPUT ${arg_OUTPUT} CONTENT "${text}")
+endfunction()

@@ -22,10 +22,8 @@ mkdir -p "$out"
 setup=$out/Talvek-$version-setup.exe
 portable=$out/Talvek-$version-portable.zip
 
-icon=()
-[ -f "$top/resources/icons/talvek.ico" ] && icon=(-DICON="$top/resources/icons/talvek.ico")
-makensis -V2 -NOCD -DVERSION="$version" -DBIN="$bin" -DOUT="$setup" "${icon[@]}" \
-  "$top/packaging/windows/talvek.nsi"
+makensis -V2 -NOCD -DVERSION="$version" -DBIN="$bin" -DOUT="$setup" \
+  -DICON="$top/resources/icons/talvek.ico" "$top/packaging/windows/talvek.nsi"
 
 stage=$(mktemp -d "${TMPDIR:-/tmp}/talvek-portable.XXXXXX")
 trap 'rm -rf "$stage"' EXIT

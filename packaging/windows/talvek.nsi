@@ -1,6 +1,7 @@
 ; The Windows installer: Talvek for the user who runs it, no administrator
 ; needed. makensis -DVERSION=... -DBIN=<folder with the programs and the
-; manual> -DOUT=<setup.exe> talvek.nsi (scripts/package-windows.sh does it).
+; manual> -DICON=<talvek.ico> -DOUT=<setup.exe> talvek.nsi
+; (scripts/package-windows.sh does it).
 Unicode true
 ; 64-bit, like the programs it installs (and wine64 runs it).
 Target amd64-unicode
@@ -20,10 +21,8 @@ Name "${PRODUCT} ${VERSION}"
 OutFile "${OUT}"
 InstallDir "$LOCALAPPDATA\Programs\${PRODUCT}"
 InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
-!ifdef ICON
-  Icon "${ICON}"
-  UninstallIcon "${ICON}"
-!endif
+Icon "${ICON}"
+UninstallIcon "${ICON}"
 BrandingText "${MAKER} ${PRODUCT} ${VERSION}"
 
 VIProductVersion "${VERSION}.0"

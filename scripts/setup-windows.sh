@@ -4,11 +4,12 @@
 # have no std::thread), wine to run the tests, NSIS and zip for the installer
 # and the portable archive, GoogleTest's sources, built with the cross
 # compiler, and Xvfb with xdotool for the run of the window on a virtual
-# screen. Quick when everything is already there.
+# screen, drawing the dialogs' Courier New as Liberation Mono. Quick when
+# everything is already there.
 set -euo pipefail
 
 packages=(cmake make g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 wine nsis zip unzip googletest
-  xvfb xdotool)
+  xvfb xdotool fonts-liberation)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -25,26 +25,31 @@ talvek_wine_env() {
 # no inherited output, so that nobody waits on a pipe they hold open.
 # Windows are made by wine's null driver, with no display at all, so that the
 # window's tests run headless; TALVEK_WINE_GRAPHICS=x11 makes a prefix for
-# $DISPLAY instead. A prefix made before the driver was set gets it once.
+# $DISPLAY instead. The dialogs' Courier New is drawn as Liberation Mono, of
+# the same metrics, as on a Linux desktop; without it wine falls back to a
+# proportional font. A prefix made before these settings gets them once.
 talvek_wine_prefix() {
   local graphics=${TALVEK_WINE_GRAPHICS:-null}
-  [ -f "$WINEPREFIX/.talvek-ready" ] && [ -f "$WINEPREFIX/.talvek-graphics-$graphics" ] && return 0
+  local marker=$WINEPREFIX/.talvek-graphics-$graphics-courier
+  [ -f "$WINEPREFIX/.talvek-ready" ] && [ -f "$marker" ] && return 0
   mkdir -p "$(dirname "$WINEPREFIX")" "$HOME"
   (
     flock 9
-    [ -f "$WINEPREFIX/.talvek-ready" ] && [ -f "$WINEPREFIX/.talvek-graphics-$graphics" ] && exit 0
+    [ -f "$WINEPREFIX/.talvek-ready" ] && [ -f "$marker" ] && exit 0
     if [ ! -f "$WINEPREFIX/.talvek-ready" ] &&
        ! "$talvek_wine" wineboot -i </dev/null >"$WINEPREFIX.init.log" 2>&1; then
       echo "wineboot failed: see $WINEPREFIX.init.log" >&2
       exit 1
     fi
     if ! "$talvek_wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d "$graphics" /f \
-         </dev/null >>"$WINEPREFIX.init.log" 2>&1; then
-      echo "setting wine's graphics driver failed: see $WINEPREFIX.init.log" >&2
+         </dev/null >>"$WINEPREFIX.init.log" 2>&1 ||
+       ! "$talvek_wine" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Courier New' \
+         /d 'Liberation Mono' /f </dev/null >>"$WINEPREFIX.init.log" 2>&1; then
+      echo "setting up the wine prefix failed: see $WINEPREFIX.init.log" >&2
       exit 1
     fi
     "$talvek_wineserver" -w
     rm -f "$WINEPREFIX"/.talvek-graphics-*
-    touch "$WINEPREFIX/.talvek-graphics-$graphics" "$WINEPREFIX/.talvek-ready"
+    touch "$marker" "$WINEPREFIX/.talvek-ready"
   ) 9>"$WINEPREFIX.lock"
 }

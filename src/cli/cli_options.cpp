@@ -11,7 +11,7 @@ enum class OptionId { Yes, Quiet, KeyFile, PasswordFile, PasswordStdin, Password
 
 struct Option {
   OptionId id;
-  CliOptionSpec spec;
+  CliOptionEntry entry;
 };
 
 const std::vector<Option>& options() {
@@ -67,9 +67,9 @@ bool splitInlineValue(const std::string& arg, std::string& name, std::string& va
 
 const Option* findOption(const std::string& arg) {
   for (const Option& option : options()) {
-    if (arg == option.spec.name) return &option;
-    if (option.spec.shortName != 0 && arg.size() == 2 && arg[0] == '-' &&
-        arg[1] == option.spec.shortName) {
+    if (arg == option.entry.name) return &option;
+    if (option.entry.shortName != 0 && arg.size() == 2 && arg[0] == '-' &&
+        arg[1] == option.entry.shortName) {
       return &option;
     }
   }
@@ -92,7 +92,7 @@ bool apply(const Option& option, const std::string& value, CliOptions& options, 
     options.secret = source;
     if (source == SecretSource::PasswordStdin) return true;
     if (value == kStandardStream) {
-      return fail(error, std::string(option.spec.name) + " needs a file, not - (./- names a file called -)");
+      return fail(error, std::string(option.entry.name) + " needs a file, not - (./- names a file called -)");
     }
     options.secretPath = value;
     return true;
@@ -166,18 +166,18 @@ class ArgumentReader {
     const bool hasInlineValue = splitInlineValue(given, arg, value);
     const Option* option = findOption(arg);
     if (option == nullptr) return fail(error_, "unknown option " + quotedName(given));
-    if (options_.command == CliCommand::GenerateKey && !option->spec.forGenkey) {
-      return fail(error_, option->spec.secret ? "genkey takes no secret"
+    if (options_.command == CliCommand::GenerateKey && !option->entry.forGenkey) {
+      return fail(error_, option->entry.secret ? "genkey takes no secret"
                           : option->id == OptionId::PasswordCharset
                               ? "genkey takes no password"
-                              : std::string("genkey takes no ") + option->spec.name);
+                              : std::string("genkey takes no ") + option->entry.name);
     }
-    if (option->spec.argument == nullptr) {
+    if (option->entry.argument == nullptr) {
       if (hasInlineValue) return fail(error_, arg + " takes no value");
     } else if (!hasInlineValue) {
       if (!more()) {
         return fail(error_, arg + " needs " +
-                                (std::string(option->spec.argument) == "PATH"
+                                (std::string(option->entry.argument) == "PATH"
                                      ? "a path"
                                      : "a character set name"));
       }
@@ -247,18 +247,18 @@ bool checkCombination(const CliOptions& options, std::string& error) {
 }
 
 // "  -y, --yes PATH" padded to the help column, then the help text folded.
-std::string optionLine(const CliOptionSpec& spec) {
+std::string optionLine(const CliOptionEntry& entry) {
   std::string left = "  ";
-  left += spec.shortName != 0 ? std::string("-") + spec.shortName + ", " : std::string();
-  left += spec.name;
-  if (spec.argument != nullptr) left += std::string(" ") + spec.argument;
+  left += entry.shortName != 0 ? std::string("-") + entry.shortName + ", " : std::string();
+  left += entry.name;
+  if (entry.argument != nullptr) left += std::string(" ") + entry.argument;
   constexpr size_t kColumn = 27;
   constexpr size_t kWidth = 79;
   std::string text = left.size() + 1 < kColumn ? left + std::string(kColumn - left.size(), ' ')
                                                : left + "\n" + std::string(kColumn, ' ');
   size_t lineStart = text.rfind('\n') == std::string::npos ? 0 : text.rfind('\n') + 1;
   std::string word;
-  const std::string help = std::string(spec.help) + " ";
+  const std::string help = std::string(entry.help) + " ";
   for (char c : help) {
     if (c != ' ') {
       word += c;
@@ -323,11 +323,11 @@ std::string description(CliCommand command) {
 
 }  // namespace
 
-const std::vector<CliOptionSpec>& cliOptionTable() {
-  static const std::vector<CliOptionSpec> table = [] {
-    std::vector<CliOptionSpec> specs;
-    for (const Option& option : options()) specs.push_back(option.spec);
-    return specs;
+const std::vector<CliOptionEntry>& cliOptionTable() {
+  static const std::vector<CliOptionEntry> table = [] {
+    std::vector<CliOptionEntry> entries;
+    for (const Option& option : options()) entries.push_back(option.entry);
+    return entries;
   }();
   return table;
 }
@@ -373,7 +373,7 @@ std::string cliUsage(CliCommand command) {
   if (command != CliCommand::GenerateKey) {
     text += "\nSECRET is one of:\n";
     for (const Option& option : options()) {
-      if (option.spec.secret) text += optionLine(option.spec);
+      if (option.entry.secret) text += optionLine(option.entry);
     }
     text +=
         "Without one, the password is asked on the terminal: twice to encode, once\n"
@@ -381,9 +381,9 @@ std::string cliUsage(CliCommand command) {
   }
   text += "\nOPTIONS:\n";
   for (const Option& option : options()) {
-    if (option.spec.secret) continue;
-    if (command == CliCommand::GenerateKey && !option.spec.forGenkey) continue;
-    text += optionLine(option.spec);
+    if (option.entry.secret) continue;
+    if (command == CliCommand::GenerateKey && !option.entry.forGenkey) continue;
+    text += optionLine(option.entry);
   }
   text += "\nExit status: 0 done, 1 refused with a warning, 2 usage error, 3 the job failed";
   text += command == CliCommand::GenerateKey ? ".\n" : ";\nwith --each, the worst of the files'.\n";

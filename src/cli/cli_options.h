@@ -41,7 +41,7 @@ struct CliOptions {
 };
 
 // One option of the table.
-struct CliOptionSpec {
+struct CliOptionEntry {
   const char* name;       // "--key-file"
   char shortName;         // 'y', or 0 for none
   const char* argument;   // "PATH", "NAME", or nullptr when it takes none
@@ -49,7 +49,7 @@ struct CliOptionSpec {
   bool secret;            // one of the SECRET options
   bool forGenkey;         // genkey takes it too
 };
-const std::vector<CliOptionSpec>& cliOptionTable();
+const std::vector<CliOptionEntry>& cliOptionTable();
 
 // Parses the arguments after the program's name. False with `error` set on a
 // usage error.

@@ -87,25 +87,25 @@ TEST(CliOptionsTest, EachTakesEveryArgumentAsASource) {
 // Every option of the table parses by its names and shows in the help of
 // the commands that take it.
 TEST(CliOptionsTest, TheTableGivesBothParsingAndHelp) {
-  for (const CliOptionSpec& spec : cliOptionTable()) {
-    std::vector<std::string> args = {"encode", "--each", "a", spec.name};
-    if (spec.argument != nullptr) args.push_back("X");
+  for (const CliOptionEntry& entry : cliOptionTable()) {
+    std::vector<std::string> args = {"encode", "--each", "a", entry.name};
+    if (entry.argument != nullptr) args.push_back("X");
     std::string error;
     CliOptions o;
-    EXPECT_TRUE(parseCliArguments(args, o, error)) << spec.name << ": " << error;
-    if (spec.shortName != 0) {
-      args[3] = std::string("-") + spec.shortName;
-      EXPECT_TRUE(parseCliArguments(args, o, error)) << spec.name << ": " << error;
+    EXPECT_TRUE(parseCliArguments(args, o, error)) << entry.name << ": " << error;
+    if (entry.shortName != 0) {
+      args[3] = std::string("-") + entry.shortName;
+      EXPECT_TRUE(parseCliArguments(args, o, error)) << entry.name << ": " << error;
     }
     const std::string name =
-        std::string(spec.name) + (spec.argument ? std::string(" ") + spec.argument : "");
+        std::string(entry.name) + (entry.argument ? std::string(" ") + entry.argument : "");
     EXPECT_NE(cliUsage().find(name), std::string::npos) << name;
     EXPECT_NE(cliUsage(CliCommand::Encode).find(name), std::string::npos) << name;
-    EXPECT_EQ(cliUsage(CliCommand::GenerateKey).find(name) != std::string::npos, spec.forGenkey)
+    EXPECT_EQ(cliUsage(CliCommand::GenerateKey).find(name) != std::string::npos, entry.forGenkey)
         << name;
-    args = {"genkey", "k", spec.name};
-    if (spec.argument != nullptr) args.push_back("X");
-    EXPECT_EQ(parseError(args) == "", spec.forGenkey) << name;
+    args = {"genkey", "k", entry.name};
+    if (entry.argument != nullptr) args.push_back("X");
+    EXPECT_EQ(parseError(args) == "", entry.forGenkey) << name;
   }
 }
 

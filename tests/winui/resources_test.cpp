@@ -132,7 +132,7 @@ TEST_F(AboutBoxTest, ThePictureFitsItsFrameAndTheBoxSitsOverTheDialog) {
   ::DestroyWindow(box);
 }
 
-TEST(FileDialogRequest, TakesTheSpecAsItIs) {
+TEST(FileDialogRequest, TakesTheRequestAsItIs) {
   const FileDialogSpec description{"Talvek Encoded Files (*.tc)|*.tc|All Files (*.*)|*.*|", "*.tc",
                                    "tc", OFN_HIDEREADONLY, "C:\\Data"};
   const std::wstring filter = systemFilter(description.filter);

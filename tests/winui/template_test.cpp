@@ -197,6 +197,7 @@ TEST_F(MainTemplateTest, TheDialogHasTheTemplatesFrameMenuAndCaption) {
 
 TEST_F(MainTemplateTest, TabPassesTheOptionButtonsByWhicheverIsChecked) {
   auto window = openWindow();
+  EXPECT_EQ(::GetFocus(), item(*window, IDC_SOURCE));
   const std::vector<int> order = {
       IDC_SOURCE,          IDC_BROWSE_SOURCE, IDC_DESTINATION, IDC_BROWSE_DESTINATION,
       IDC_PASSWORD1,       IDC_PASSWORD2,     IDC_KEY_FILE,    IDC_GENERATE_KEY,
@@ -209,8 +210,11 @@ TEST_F(MainTemplateTest, TabPassesTheOptionButtonsByWhicheverIsChecked) {
     if (checked == IDC_USE_PASSWORD) {
       ::SendMessageW(item(*window, checked), BM_CLICK, 0, 0);
       pump(window.get());
-      EXPECT_TRUE(window->isChecked(IDC_USE_PASSWORD));
     }
+    // One option at a time, however it was checked.
+    const bool password = checked != IDC_USE_KEY_FILE;
+    EXPECT_EQ(window->isChecked(IDC_USE_PASSWORD), password);
+    EXPECT_EQ(window->isChecked(IDC_USE_KEY_FILE), !password);
     ::SetFocus(item(*window, IDC_SOURCE));
     std::vector<int> visited;
     for (size_t i = 0; i < order.size(); ++i) {
@@ -220,11 +224,6 @@ TEST_F(MainTemplateTest, TabPassesTheOptionButtonsByWhicheverIsChecked) {
     EXPECT_EQ(visited, order);
     EXPECT_EQ(::GetDlgCtrlID(::GetFocus()), IDC_SOURCE);
   }
-}
-
-TEST_F(MainTemplateTest, TheFocusStartsInTheSourceField) {
-  auto window = openWindow();
-  EXPECT_EQ(::GetFocus(), item(*window, IDC_SOURCE));
 }
 
 }  // namespace

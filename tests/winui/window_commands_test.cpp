@@ -1,5 +1,5 @@
 // The WindowSystem over the Win32 dialog, driven by the messages a user's
-// keys and drops make: texts in and out, option buttons, the accelerators
+// keys and drops make: texts in and out, the accelerators
 // before the fields, Enter and Esc, dropped files, the manual.
 #include <windows.h>
 
@@ -30,18 +30,6 @@ TEST_F(WindowCommandsTest, FieldsGiveBackWhatTheyWereGivenInUtf8) {
     EXPECT_EQ(window->controlText(id), text) << id;
     EXPECT_EQ(windowText(item(*window, id)), text) << id;
   }
-}
-
-TEST_F(WindowCommandsTest, CheckingOneOptionUnchecksTheOther) {
-  auto window = openWindow();
-  EXPECT_TRUE(window->isChecked(IDC_USE_PASSWORD));
-  EXPECT_FALSE(window->isChecked(IDC_USE_KEY_FILE));
-  window->checkButton(IDC_USE_KEY_FILE);
-  EXPECT_FALSE(window->isChecked(IDC_USE_PASSWORD));
-  EXPECT_TRUE(window->isChecked(IDC_USE_KEY_FILE));
-  ::SendMessageW(item(*window, IDC_USE_PASSWORD), BM_CLICK, 0, 0);
-  EXPECT_TRUE(window->isChecked(IDC_USE_PASSWORD));
-  EXPECT_FALSE(window->isChecked(IDC_USE_KEY_FILE));
 }
 
 // What each accelerator does, pressed in a password field: the key reaches
@@ -190,20 +178,6 @@ TEST_F(WindowCommandsTest, AChosenSourceProposesItsDestination) {
   ::SendMessageW(window->handle(), WM_COMMAND, IDC_BROWSE_SOURCE, 0);
   EXPECT_EQ(window->controlText(IDC_SOURCE), home.file("report.doc.tc"));
   EXPECT_EQ(window->controlText(IDC_DESTINATION), home.file("report.doc"));
-}
-
-TEST_F(WindowCommandsTest, AGeneratedKeyFileIsNamedInItsField) {
-  TempDir home;
-  fileAnswer = absolutePathOf(home.file("new.mk"));
-  auto window = openWindow();
-  ::SendMessageW(window->handle(), WM_COMMAND, IDC_GENERATE_KEY, 0);
-  EXPECT_TRUE(shown.empty());
-  EXPECT_EQ(window->controlText(IDC_KEY_FILE), *fileAnswer);
-  // 2 to 32767 printable characters and the line end.
-  const std::string key = readFile(*fileAnswer);
-  EXPECT_GE(key.size(), 3u);
-  // The option buttons are the user's to change.
-  EXPECT_TRUE(window->isChecked(IDC_USE_PASSWORD));
 }
 
 TEST_F(WindowCommandsTest, EachFileDialogOpensInTheFolderItsFieldNames) {

@@ -58,30 +58,32 @@ mkdir -p "$work/data/file-manager/actions" "$work/data/mime/packages" "$work/bin
 cp "$resources"/file-manager/*.desktop "$work/data/file-manager/actions/"
 cp "$mime_xml" "$work/data/mime/packages/talvek.xml"
 update-mime-database "$work/data/mime" >/dev/null 2>&1
-printf '#!/bin/sh\nprintf "%%s\\n" "$@" > "%s/args.new" && mv "%s/args.new" "%s/args"\n' \
-  "$work" "$work" "$work" >"$work/bin/talvek"
+# Each start of the recording talvek adds a line: how many arguments, and them.
+printf '#!/bin/sh\nprintf "%%s %%s\\n" "$#" "$*" >> "%s/calls"\n' "$work" >"$work/bin/talvek"
 chmod +x "$work/bin/talvek"
+: >"$work/calls"
 printf 'plain' >"$work/files/a b's report.doc"
 printf 'coded' >"$work/files/a b's report.doc.tc"
 
-# run ACTION FILE_URI EXPECTED_ARGUMENTS ("" when it must not run)
+# run ACTION FILE_URI [CALLS]: the action on that file; then, since its
+# command starts on its own, waits until talvek has been started CALLS times.
 run() {
-  rm -f "$work/args"
   HOME=$work/home XDG_DATA_HOME=$work/home/data XDG_CONFIG_HOME=$work/home/config \
     XDG_DATA_DIRS=$work/data:/usr/share PATH=$work/bin:$PATH \
     caja-actions-run -i "$1" -t "$2" >"$work/run.log" 2>&1 || fail "$1 on $2: $(cat "$work/run.log")"
-  # The action's command starts on its own; a refused one never does.
   tries=0
-  while [ -n "$3" ] && [ ! -f "$work/args" ] && [ $tries -lt 100 ]; do
+  while [ -n "${3:-}" ] && [ "$(wc -l <"$work/calls")" -lt "$3" ] && [ $tries -lt 100 ]; do
     sleep 0.1; tries=$((tries + 1))
   done
-  got=$(cat "$work/args" 2>/dev/null || true)
-  [ "$got" = "$3" ] || fail "$1 on $2 ran talvek with \"$got\", not \"$3\""
 }
 plain=file://$(printf '%s' "$work" | sed 's/ /%20/g')/files/a%20b\'s%20report.doc
-run talvek-encode "$plain" "$plain"
-run talvek-encode "$plain.tc" "$plain.tc"
-run talvek-decode "$plain.tc" "$plain.tc"
-run talvek-decode "$plain" ""
+# Refused first: a start it should not make would come before the others'.
+run talvek-decode "$plain"
+run talvek-encode "$plain" 1
+run talvek-encode "$plain.tc" 2
+run talvek-decode "$plain.tc" 3
+expected=$(printf '1 %s\n' "$plain" "$plain.tc" "$plain.tc")
+[ "$(cat "$work/calls")" = "$expected" ] ||
+  fail "talvek was started with: $(cat "$work/calls"), not: $expected"
 [ $status -eq 0 ] && echo "file_manager_actions: all checked, Caja's run"
 exit $status

@@ -12,6 +12,15 @@ Status AtomicFile::fail(Status status) {
   return status;
 }
 
+void AtomicFile::start(TargetFile target, const Options& options) {
+  abandon();
+  target_ = std::move(target);
+  options_ = options;
+  attributesError_ = 0;
+  restoreOwner_ = false;
+  synced_ = false;
+}
+
 Status AtomicFile::open(const std::string& targetPath, const Options& options) {
   TargetFile target;
   if (Status status = target.open(targetPath); !status.ok()) {

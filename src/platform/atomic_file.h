@@ -83,6 +83,8 @@ class AtomicFile {
 
  private:
   Status fail(Status status);
+  // Drops what an earlier open left and takes on the new target.
+  void start(TargetFile target, const Options& options);
   Status createNewFile();
   Status linkUnder(const std::string& name);
   Status name();

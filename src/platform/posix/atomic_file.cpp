@@ -88,12 +88,7 @@ std::string AtomicFile::temporaryPath() const {
 }
 
 Status AtomicFile::open(TargetFile target, const Options& options) {
-  abandon();
-  target_ = std::move(target);
-  options_ = options;
-  attributesError_ = 0;
-  restoreOwner_ = false;
-  synced_ = false;
+  start(std::move(target), options);
   const std::string& path = target_.resolvedPath();
   const mode_t newMode = options_.newFileMode & ~currentUmask() & 07777;
   if (!target_.exists()) {
